@@ -1,1 +1,65 @@
-int main() { return 0; }
+// ovtool: the shared library of the suite from the command line, for scripts and benchmarks.
+
+#include "ToolCommand.h"
+
+#include <QCoreApplication>
+
+#include <exception>
+
+namespace {
+
+const TToolCommand Commands[] = {
+    {"ini", "ini get FILE SECTION KEY\n"
+            "ini set FILE SECTION KEY VALUE\n"
+            "ini dump FILE",
+     RunIniCommand},
+    {"info", "info", RunInfoCommand},
+};
+
+void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)
+{
+    Err << "usage:\n";
+    for (const TToolCommand& c : Commands) {
+        if (Only && Only != &c)
+            continue;
+        for (const QString& line : QString::fromUtf8(c.Usage).split(QLatin1Char('\n')))
+            Err << "  ovtool " << line << '\n';
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    TToolStreams io{out, err};
+
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        PrintUsage(args.isEmpty() ? err : out);
+        return args.isEmpty() ? ExitUsage : ExitOk;
+    }
+    const QString name = args.takeFirst();
+    for (const TToolCommand& c : Commands) {
+        if (name != QLatin1String(c.Name))
+            continue;
+        try {
+            return c.Run(args, io);
+        } catch (const EUsageError& e) {
+            err << "ovtool " << name << ": " << e.Message() << '\n';
+            PrintUsage(err, &c);
+            return ExitUsage;
+        } catch (const Exception& e) {
+            err << "ovtool " << name << ": " << e.Message() << '\n';
+            return ExitFailure;
+        } catch (const std::exception& e) {
+            err << "ovtool " << name << ": " << e.what() << '\n';
+            return ExitFailure;
+        }
+    }
+    err << "ovtool: unknown command \"" << name << "\"\n";
+    PrintUsage(err);
+    return ExitUsage;
+}

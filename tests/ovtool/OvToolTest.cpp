@@ -1,0 +1,101 @@
+// ovtool as a user runs it: a real process, real files, exit codes and output.
+
+#include "base/IniFileUtils.h"
+
+#include "fixtures/TestFiles.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TRun
+{
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+TRun RunTool(const QStringList& Args, const QProcessEnvironment& Env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setProcessEnvironment(Env);
+    p.start(QStringLiteral(OVTOOL_PATH), Args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+TEST(OvTool, IniSetGetAndDumpGoThroughTheSettingsFile)
+{
+    TTestDir dir;
+    const QString ini = dir.Path(QStringLiteral("OvSentry.ini"));
+    EXPECT_EQ(RunTool({QStringLiteral("ini"), QStringLiteral("set"), ini, QStringLiteral("Config"),
+                       QStringLiteral("Interval"), QStringLiteral("30")})
+                  .ExitCode,
+              0);
+    EXPECT_EQ(RunTool({QStringLiteral("ini"), QStringLiteral("set"), ini, QStringLiteral("Dir01"),
+                       QStringLiteral("Task"), QStringLiteral("/home/ü/Täglich.buj")})
+                  .ExitCode,
+              0);
+    EXPECT_TRUE(ReadAll(ini).startsWith("\xFF\xFE[\0U\0n\0i\0c\0o\0d\0e\0]\0"_qba));
+
+    const TRun get = RunTool({QStringLiteral("ini"), QStringLiteral("get"), ini, QStringLiteral("config"),
+                              QStringLiteral("INTERVAL")});
+    EXPECT_EQ(get.ExitCode, 0);
+    EXPECT_EQ(get.Out, QStringLiteral("30\n"));
+
+    const TRun dump = RunTool({QStringLiteral("ini"), QStringLiteral("dump"), ini});
+    EXPECT_EQ(dump.ExitCode, 0);
+    EXPECT_EQ(dump.Out, QStringLiteral("[Unicode]\nEncoding=UTF-16LE\n[Config]\nInterval=30\n"
+                                       "[Dir01]\nTask=/home/ü/Täglich.buj\n"));
+
+    const TRun missing = RunTool({QStringLiteral("ini"), QStringLiteral("get"), ini, QStringLiteral("Config"),
+                                  QStringLiteral("Nothing")});
+    EXPECT_EQ(missing.ExitCode, 1);
+    EXPECT_TRUE(missing.Err.contains(QStringLiteral("\"Nothing\""))) << missing.Err.toStdString();
+}
+
+TEST(OvTool, FailuresAndWrongCommandLines)
+{
+    TTestDir dir;
+    const QString below = dir.Write(QStringLiteral("plain"), "x") + QStringLiteral("/x.ini");
+    const TRun failed = RunTool({QStringLiteral("ini"), QStringLiteral("set"), below, QStringLiteral("A"),
+                                 QStringLiteral("B"), QStringLiteral("C")});
+    EXPECT_EQ(failed.ExitCode, 1);
+    EXPECT_TRUE(failed.Err.contains(QStringLiteral("Error writing to \"%1\"").arg(below))) << failed.Err.toStdString();
+
+    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("nonsense")},
+                                    QStringList{QStringLiteral("ini")},
+                                    QStringList{QStringLiteral("ini"), QStringLiteral("get"), QStringLiteral("f")},
+                                    QStringList{QStringLiteral("info"), QStringLiteral("extra")}}) {
+        const TRun r = RunTool(args);
+        EXPECT_EQ(r.ExitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(r.Err.contains(QStringLiteral("usage:"))) << r.Err.toStdString();
+    }
+}
+
+TEST(OvTool, InfoReportsFoldersLanguageAndTheMainProgram)
+{
+    TTestDir dir;
+    dir.Write(QStringLiteral("bin/Orvanta"), "#!/bin/sh\n");
+    dir.Write(QStringLiteral("machine.ini"),
+              "[Software\\Orvanta6]\nProgram=" + dir.Path(QStringLiteral("bin/Orvanta")).toUtf8() + "\n");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.Root());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.Path(QStringLiteral("cfg")));
+    env.insert(QStringLiteral("OV_REGISTRY_MACHINE"), dir.Path(QStringLiteral("machine.ini")));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    const TRun r = RunTool({QStringLiteral("info")}, env);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("suite folder:     %1/").arg(dir.Path(QStringLiteral("cfg/Orvanta6")))))
+        << r.Out.toStdString();
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("language:         de"))) << r.Out.toStdString();
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("drive template:   Lw?"))) << r.Out.toStdString();
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("main program:     %1").arg(dir.Path(QStringLiteral("bin/Orvanta")))))
+        << r.Out.toStdString();
+}
+
+} // namespace
