@@ -1,16 +1,20 @@
 #pragma once
 // The in-memory ini file: the whole file is read into ordered sections of ordered lines when the
 // object is created and written back only on request. Section and key names are compared without
-// regard to case; the order of sections and lines is kept.
+// regard to case; the order of sections and lines is kept. One thread at a time, also for reading:
+// lookups build their indexes on first use. Strings read from the object share the buffer of the
+// file's text, which lives as long as any of them.
 
-#include <QList>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <memory>
 
 enum class TIniEncoding
 {
-    Ansi,    // no byte-order mark: UTF-8 when valid, else Windows-1252
+    Ansi,    // no byte-order mark: read as UTF-8 when valid, else Windows-1252; written as
+             // Windows-1252 unless that would lose or change text, then as UTF-8
     Utf8,    // EF BB BF
     Utf16LE, // FF FE
     Utf16BE, // FE FF
@@ -59,10 +63,23 @@ public:
     // The bytes UpdateFile writes, with the byte-order mark of the encoding.
     QByteArray ToBytes() const;
     // Writes the file atomically; raises EWriteError with "Error writing to "%s"" on failure.
-    void UpdateFile() const;
+    virtual void UpdateFile() const;
+    // Grows with every change of the content or the encoding; a writer compares it to know
+    // whether there is anything left to save.
+    quint64 ChangeCount() const;
+
+protected:
+    // Load false: an empty object for FileName, without reading the file.
+    TMemIniFile(const QString& FileName, bool Load);
 
 private:
     struct TData;
     std::unique_ptr<TData> D;
     TMemIniFile();
 };
+
+// The number syntax of ReadInteger: "0x" followed by hexadecimal digits, or decimal digits after
+// optional blanks and sign, or "$" and hexadecimal digits. Hexadecimal numbers take the full width
+// ("$FFFFFFFF" is -1). False when the text is no number of that width.
+bool IniTextToInt(QStringView Text, int& Value);
+bool IniTextToInt64(QStringView Text, qint64& Value);

@@ -25,6 +25,12 @@ struct TMatchCase
     const char* Value;
 };
 
+// Names the case in test lists by its argument.
+void PrintTo(const TMatchCase& c, std::ostream* os)
+{
+    *os << '"' << c.Arg << '"';
+}
+
 class OptionMatch : public testing::TestWithParam<TMatchCase>
 {
 };
