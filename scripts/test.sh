@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer, fuzzes the settings-file
+# reader for a bounded time, and runs every test. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+jobs=$(nproc)
+build=build/asan
+cmake -G Ninja -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DOV_SANITIZE=ON >/dev/null
+cmake --build "$build" -j "$jobs"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export QT_QPA_PLATFORM=offscreen
+export QT_LOGGING_RULES="qt.core.qobject.connect=false"
+
+# The fuzz targets need clang and libFuzzer; they run on a copy of the seed corpus.
+fuzz=build/fuzz
+CC=clang CXX=clang++ cmake -G Ninja -S . -B "$fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOV_FUZZ=ON -DOV_TESTS=OFF >/dev/null
+cmake --build "$fuzz" -j "$jobs" --target ini_reader_fuzz
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+cp fuzz/corpus/ini/* "$corpus"/
+echo "fuzzing the settings-file reader for ${OV_FUZZ_SECONDS:-60} s"
+"$fuzz/fuzz/ini_reader_fuzz" -max_total_time="${OV_FUZZ_SECONDS:-60}" -timeout=10 -rss_limit_mb=4096 \
+  -print_final_stats=0 "$corpus" 2>"$corpus.log" || { tail -n 60 "$corpus.log"; exit 1; }
+tail -n 2 "$corpus.log"; rm -f "$corpus.log"
+
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
