@@ -17,9 +17,9 @@ QString OrNone(const QString& Text)
 
 int RunInfoCommand(const QStringList& Args, TToolStreams& Io)
 {
-    if (!Args.isEmpty())
-        throw EUsageError(QStringLiteral("\"info\" takes no arguments"));
-    InitTranslation(QStringLiteral("Orvanta6/"), QStringLiteral("Orvanta.cfg"), {QStringLiteral("units")}, {});
+    if (!Args.isEmpty()) throw EUsageError(QStringLiteral("\"info\" takes no arguments"));
+    InitTranslation(QStringLiteral("Orvanta6/"), QStringLiteral("Orvanta.cfg"), {QStringLiteral("units")},
+                    {});
     QString appPath, userPath, progPath;
     GetUserFolders(appPath, userPath, progPath);
     QString name, date;
@@ -35,6 +35,7 @@ int RunInfoCommand(const QStringList& Args, TToolStreams& Io)
     Io.Out << "language:         " << GetLanguageCode() << '\n';
     Io.Out << "drive template:   " << DefaultDriveTemplate() << '\n';
     Io.Out << "main program:     "
-           << (mainProgram.isEmpty() ? MainProgramName() + QStringLiteral(" not found") : mainProgram) << '\n';
+           << (mainProgram.isEmpty() ? MainProgramName() + QStringLiteral(" not found") : mainProgram)
+           << '\n';
     return ExitOk;
 }

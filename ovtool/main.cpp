@@ -9,9 +9,10 @@
 namespace {
 
 const TToolCommand Commands[] = {
-    {"ini", "ini get FILE SECTION KEY\n"
-            "ini set FILE SECTION KEY VALUE\n"
-            "ini dump FILE",
+    {"ini",
+     "ini get FILE SECTION KEY\n"
+     "ini set FILE SECTION KEY VALUE\n"
+     "ini dump FILE",
      RunIniCommand},
     {"info", "info", RunInfoCommand},
 };
@@ -20,8 +21,7 @@ void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)
 {
     Err << "usage:\n";
     for (const TToolCommand& c : Commands) {
-        if (Only && Only != &c)
-            continue;
+        if (Only && Only != &c) continue;
         for (const QString& line : QString::fromUtf8(c.Usage).split(QLatin1Char('\n')))
             Err << "  ovtool " << line << '\n';
     }
@@ -43,8 +43,7 @@ int main(int argc, char** argv)
     }
     const QString name = args.takeFirst();
     for (const TToolCommand& c : Commands) {
-        if (name != QLatin1String(c.Name))
-            continue;
+        if (name != QLatin1String(c.Name)) continue;
         try {
             return c.Run(args, io);
         } catch (const EUsageError& e) {

@@ -11,8 +11,8 @@
 
 using namespace Platform;
 
-EExtFileStreamError EExtFileStreamError::CreateResFmt(const char* ResString, std::initializer_list<TFormatArg> Args,
-                                                      int Error)
+EExtFileStreamError EExtFileStreamError::CreateResFmt(const char* ResString,
+                                                      std::initializer_list<TFormatArg> Args, int Error)
 {
     return EExtFileStreamError(SafeFormat(Tr(ResString), Args), Error);
 }
@@ -23,8 +23,8 @@ TExtFileStream::TExtFileStream(const QString& AFileName, unsigned Mode, unsigned
     if ((Mode & fmCreate) == fmCreate) {
         if (const int err = FFile.Create(AFileName, Rights))
             throw EExtFileStreamError::CreateResFmt(
-                N_("Cannot create file \"%s\". %s"), {QFileInfo(AFileName).absoluteFilePath(), SysErrorMessage(err)},
-                err);
+                N_("Cannot create file \"%s\". %s"),
+                {QFileInfo(AFileName).absoluteFilePath(), SysErrorMessage(err)}, err);
     } else {
         const unsigned access = Mode & 0x3;
         const TOpenAccess a = access == fmOpenWrite       ? TOpenAccess::Write
@@ -32,8 +32,8 @@ TExtFileStream::TExtFileStream(const QString& AFileName, unsigned Mode, unsigned
                                                           : TOpenAccess::Read;
         if (const int err = FFile.Open(AFileName, a))
             throw EExtFileStreamError::CreateResFmt(
-                N_("Cannot open file \"%s\". %s"), {QFileInfo(AFileName).absoluteFilePath(), SysErrorMessage(err)},
-                err);
+                N_("Cannot open file \"%s\". %s"),
+                {QFileInfo(AFileName).absoluteFilePath(), SysErrorMessage(err)}, err);
     }
     FFileName = AFileName;
 }
@@ -56,8 +56,7 @@ qint64 TExtFileStream::Size() const
 
 int CopyFileBlocks(const QString& SourceName, const QString& DestName, qint64 BlockSize)
 {
-    if (SameFile(SourceName, DestName))
-        return 0;
+    if (SameFile(SourceName, DestName)) return 0;
     std::unique_ptr<TExtFileStream> source, dest;
     try {
         source = std::make_unique<TExtFileStream>(SourceName, fmOpenRead | fmShareDenyNone);
@@ -69,16 +68,13 @@ int CopyFileBlocks(const QString& SourceName, const QString& DestName, qint64 Bl
     int result = 0;
     for (;;) {
         qint64 read = 0, written = 0;
-        if ((result = source->Read(buffer.data(), BlockSize, read)))
-            break;
-        if ((result = dest->Write(buffer.data(), read, written)))
-            break;
+        if ((result = source->Read(buffer.data(), BlockSize, read))) break;
+        if ((result = dest->Write(buffer.data(), read, written))) break;
         if (written < read) {
             result = ErrDiskFull;
             break;
         }
-        if (read < BlockSize)
-            break;
+        if (read < BlockSize) break;
     }
     source->Close();
     const int closed = dest->Close();
@@ -97,11 +93,10 @@ namespace {
 QString CreateTempBeside(const QString& Name, TFile& File, int& Error)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString temp =
-            Name + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString temp = Name + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8,
+                                                                  16, QLatin1Char('0'));
         Error = File.CreateNew(temp);
-        if (Error != ErrFileExists)
-            return temp;
+        if (Error != ErrFileExists) return temp;
     }
     return {};
 }
@@ -111,8 +106,7 @@ QString CreateTempBeside(const QString& Name, TFile& File, int& Error)
 void CopyFileWithAttributes(const QString& SourceName, const QString& DestName, std::int64_t Attributes,
                             qint64 BlockSize)
 {
-    if (SameFile(SourceName, DestName))
-        return;
+    if (SameFile(SourceName, DestName)) return;
     if (!FileExists(SourceName) || DestName.isEmpty())
         RaiseCopyError(N_("File not found: \"%s\""), SourceName, ErrFileNotFound);
 
@@ -120,8 +114,7 @@ void CopyFileWithAttributes(const QString& SourceName, const QString& DestName, 
     TFileTimestamps times;
     if (GetFileTimes(SourceName, times) != 0) {
         TFindData entry;
-        if (FindEntry(SourceName, entry) == 0)
-            times = entry.Times;
+        if (FindEntry(SourceName, entry) == 0) times = entry.Times;
     }
     std::uint32_t attr = 0;
     if (Attributes >= 0)
@@ -139,8 +132,7 @@ void CopyFileWithAttributes(const QString& SourceName, const QString& DestName, 
     TFile dest;
     int err = 0;
     const QString temp = CreateTempBeside(DestName, dest, err);
-    if (err)
-        RaiseCopyError(N_("Error creating \"%s\""), DestName, err);
+    if (err) RaiseCopyError(N_("Error creating \"%s\""), DestName, err);
     try {
         for (;;) {
             qint64 read = 0, written = 0;
@@ -148,10 +140,8 @@ void CopyFileWithAttributes(const QString& SourceName, const QString& DestName, 
                 RaiseCopyError(N_("Error reading from \"%s\""), SourceName, err);
             if ((err = dest.Write(buffer.data(), read, written)))
                 RaiseCopyError(N_("Error writing to \"%s\""), DestName, err);
-            if (written < read)
-                RaiseCopyError(N_("Error writing to \"%s\""), DestName, ErrDiskFull);
-            if (read < BlockSize)
-                break;
+            if (written < read) RaiseCopyError(N_("Error writing to \"%s\""), DestName, ErrDiskFull);
+            if (read < BlockSize) break;
         }
         source.Close();
         // A write the system only does now must not be lost silently.
@@ -166,8 +156,7 @@ void CopyFileWithAttributes(const QString& SourceName, const QString& DestName, 
             RaiseCopyError(N_("Error setting timestamps of \"%s\""), DestName, err);
         if ((err = SetFileAttributes(temp, attr)))
             RaiseCopyError(N_("Error setting attributes of \"%s\""), DestName, err);
-        if ((err = RenameFile(temp, DestName)))
-            RaiseCopyError(N_("Error creating \"%s\""), DestName, err);
+        if ((err = RenameFile(temp, DestName))) RaiseCopyError(N_("Error creating \"%s\""), DestName, err);
     } catch (...) {
         dest.Close();
         DeleteFile(temp);

@@ -67,7 +67,8 @@ protected:
 
 // Copies Source to Dest in blocks, for side streams of a file; returns a system error code.
 // Equal names do nothing.
-int CopyFileBlocks(const QString& SourceName, const QString& DestName, qint64 BlockSize = DefaultCopyBlockSize);
+int CopyFileBlocks(const QString& SourceName, const QString& DestName,
+                   qint64 BlockSize = DefaultCopyBlockSize);
 
 // Copies Source to Dest with its last-write time and with Attributes (negative: the source's).
 // Raises ECopyError, naming the file that failed. Equal names (or two names of one file) do nothing.

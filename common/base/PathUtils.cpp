@@ -11,8 +11,7 @@ namespace {
 qsizetype LastDelimiter(const QString& Name)
 {
     for (qsizetype i = Name.size() - 1; i >= 0; --i)
-        if (IsPathDelimiter(Name.at(i)))
-            return i;
+        if (IsPathDelimiter(Name.at(i))) return i;
     return -1;
 }
 
@@ -20,15 +19,13 @@ qsizetype LastDelimiter(const QString& Name)
 
 QString IncludeTrailingPathDelimiter(const QString& Path)
 {
-    if (!Path.isEmpty() && IsPathDelimiter(Path.back()))
-        return Path;
+    if (!Path.isEmpty() && IsPathDelimiter(Path.back())) return Path;
     return Path + PathDelimiter();
 }
 
 QString ExcludeTrailingPathDelimiter(const QString& Path)
 {
-    if (Path.size() > 1 && IsPathDelimiter(Path.back()))
-        return Path.left(Path.size() - 1);
+    if (Path.size() > 1 && IsPathDelimiter(Path.back())) return Path.left(Path.size() - 1);
     return Path;
 }
 
@@ -57,8 +54,7 @@ QString ChangeFileExt(const QString& FileName, const QString& Ext)
 
 QString JoinPath(const QString& Folder, const QString& Name)
 {
-    if (Folder.isEmpty())
-        return Name;
+    if (Folder.isEmpty()) return Name;
     qsizetype skip = 0;
     while (skip < Name.size() && IsPathDelimiter(Name.at(skip)))
         ++skip;
@@ -71,11 +67,9 @@ QString ExpandEnvironmentVariables(const QString& Text)
     qsizetype i = 0;
     while (i < Text.size()) {
         const qsizetype open = Text.indexOf(QLatin1Char('%'), i);
-        if (open < 0)
-            break;
+        if (open < 0) break;
         const qsizetype close = Text.indexOf(QLatin1Char('%'), open + 1);
-        if (close < 0)
-            break;
+        if (close < 0) break;
         const QString name = Text.mid(open + 1, close - open - 1);
         const QString value = name.isEmpty() ? QString() : Platform::EnvironmentVariable(name);
         out += Text.mid(i, open - i);

@@ -11,8 +11,7 @@ struct TFormatError
 
 std::int64_t IntegerOf(const TFormatArg& Arg)
 {
-    if (const auto* i = std::get_if<TFormatArg::TInt>(&Arg.Value()))
-        return i->Value;
+    if (const auto* i = std::get_if<TFormatArg::TInt>(&Arg.Value())) return i->Value;
     if (const auto* u = std::get_if<TFormatArg::TUInt>(&Arg.Value()))
         return static_cast<std::int64_t>(u->Value);
     throw TFormatError{};
@@ -26,17 +25,16 @@ QString Digits(const TFormatArg& Arg, char Type, bool& Negative)
     if (const auto* u = std::get_if<TFormatArg::TUInt>(&v))
         return Type == 'x' ? QString::number(u->Value, 16).toUpper() : QString::number(u->Value);
     const auto* i = std::get_if<TFormatArg::TInt>(&v);
-    if (!i)
-        throw TFormatError{};
+    if (!i) throw TFormatError{};
     if (Type == 'x') {
         // Negative numbers show their two's complement in the argument's width.
-        const std::uint64_t bits = i->Bits == 32 ? static_cast<std::uint32_t>(i->Value)
-                                                 : static_cast<std::uint64_t>(i->Value);
+        const std::uint64_t bits =
+            i->Bits == 32 ? static_cast<std::uint32_t>(i->Value) : static_cast<std::uint64_t>(i->Value);
         return QString::number(bits, 16).toUpper();
     }
     if (Type == 'u') {
-        const std::uint64_t bits = i->Bits == 32 ? static_cast<std::uint32_t>(i->Value)
-                                                 : static_cast<std::uint64_t>(i->Value);
+        const std::uint64_t bits =
+            i->Bits == 32 ? static_cast<std::uint32_t>(i->Value) : static_cast<std::uint64_t>(i->Value);
         return QString::number(bits);
     }
     Negative = i->Value < 0;
@@ -50,8 +48,7 @@ QString FormatOne(const TFormatArg& Arg, QChar Type, std::optional<int> Precisio
     switch (Type.toLower().toLatin1()) {
     case 's': {
         const auto* s = std::get_if<QString>(&Arg.Value());
-        if (!s)
-            throw TFormatError{};
+        if (!s) throw TFormatError{};
         return Precision && *Precision < s->size() ? s->left(*Precision) : *s;
     }
     case 'd':
@@ -103,17 +100,14 @@ QString SafeFormat(const QString& Format, std::initializer_list<TFormatArg> ArgL
         auto number = [&](qsizetype& i) -> std::optional<int> {
             if (i < n && Format.at(i) == QLatin1Char('*')) {
                 ++i;
-                if (next >= args.size())
-                    throw TFormatError{};
+                if (next >= args.size()) throw TFormatError{};
                 return static_cast<int>(IntegerOf(args[next++]));
             }
-            if (i >= n || !Format.at(i).isDigit())
-                return std::nullopt;
+            if (i >= n || !Format.at(i).isDigit()) return std::nullopt;
             long long v = 0;
             while (i < n && Format.at(i).isDigit()) {
                 v = v * 10 + Format.at(i).digitValue();
-                if (v > 1'000'000)
-                    throw TFormatError{};
+                if (v > 1'000'000) throw TFormatError{};
                 ++i;
             }
             return static_cast<int>(v);
@@ -124,8 +118,7 @@ QString SafeFormat(const QString& Format, std::initializer_list<TFormatArg> ArgL
                 out += c;
                 continue;
             }
-            if (++i >= n)
-                throw TFormatError{};
+            if (++i >= n) throw TFormatError{};
             if (Format.at(i) == QLatin1Char('%')) {
                 out += QLatin1Char('%');
                 continue;
@@ -133,8 +126,7 @@ QString SafeFormat(const QString& Format, std::initializer_list<TFormatArg> ArgL
             // %[index:][-][width][.precision]type
             std::optional<int> first = number(i);
             if (i < n && Format.at(i) == QLatin1Char(':')) {
-                if (!first || *first < 0)
-                    throw TFormatError{};
+                if (!first || *first < 0) throw TFormatError{};
                 next = static_cast<std::size_t>(*first);
                 ++i;
                 first.reset();
@@ -149,11 +141,9 @@ QString SafeFormat(const QString& Format, std::initializer_list<TFormatArg> ArgL
             if (i < n && Format.at(i) == QLatin1Char('.')) {
                 ++i;
                 precision = number(i);
-                if (!precision)
-                    precision = 0;
+                if (!precision) precision = 0;
             }
-            if (i >= n || next >= args.size())
-                throw TFormatError{};
+            if (i >= n || next >= args.size()) throw TFormatError{};
             QString text = FormatOne(args[next++], Format.at(i), precision);
             if (width && text.size() < *width) {
                 const QString pad(*width - text.size(), QLatin1Char(' '));

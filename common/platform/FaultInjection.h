@@ -22,7 +22,7 @@ enum class TFileOp
 
 struct TFault
 {
-    int Error = 0;       // a system error code to fail with; 0 lets the call go on
+    int Error = 0;        // a system error code to fail with; 0 lets the call go on
     qint64 MaxBytes = -1; // reads and writes: move at most this many bytes (a short transfer)
 };
 

@@ -30,8 +30,7 @@ QByteArray Encoded(const QString& Name)
 }
 
 // Runs a system call that returns -1 on failure, again while it was interrupted.
-template <typename F>
-auto Retry(F Call)
+template <typename F> auto Retry(F Call)
 {
     decltype(Call()) r;
     do
@@ -50,11 +49,9 @@ std::uint32_t ReadDosBits(const QByteArray& Path)
 {
     char value[64];
     const ssize_t n = getxattr(Path.constData(), DosAttribName, value, sizeof value - 1);
-    if (n <= 0)
-        return 0;
+    if (n <= 0) return 0;
     value[n] = '\0';
-    if (n < 3 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X'))
-        return 0;
+    if (n < 3 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X')) return 0;
     char* end = nullptr;
     const unsigned long bits = std::strtoul(value + 2, &end, 16);
     return static_cast<std::uint32_t>(bits) & DosAttribMask;
@@ -63,10 +60,8 @@ std::uint32_t ReadDosBits(const QByteArray& Path)
 std::uint32_t AttributesOf(const struct stat& St, std::uint32_t DosBits)
 {
     std::uint32_t attr = DosBits;
-    if (S_ISDIR(St.st_mode))
-        attr |= faDirectory;
-    if ((St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        attr |= faReadOnly;
+    if (S_ISDIR(St.st_mode)) attr |= faDirectory;
+    if ((St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attr |= faReadOnly;
     return attr == 0 ? faNormal : attr;
 }
 
@@ -82,14 +77,14 @@ TFileTimestamps TimesOf(const struct statx& Stx)
 
 int StatxAt(int DirFd, const char* Path, int Flags, struct statx& Stx)
 {
-    if (statx(DirFd, Path, Flags, STATX_BASIC_STATS | STATX_BTIME, &Stx) != 0)
-        return errno;
+    if (statx(DirFd, Path, Flags, STATX_BASIC_STATS | STATX_BTIME, &Stx) != 0) return errno;
     return 0;
 }
 
 // Describes the entry Path (relative to DirFd) without following a final link; FullPath names
 // the same entry for the calls that have no *at form.
-void FillFindData(int DirFd, const char* Path, const QByteArray& FullPath, const struct statx& Stx, TFindData& Data)
+void FillFindData(int DirFd, const char* Path, const QByteArray& FullPath, const struct statx& Stx,
+                  TFindData& Data)
 {
     Data.Name = QFileInfo(QFile::decodeName(FullPath)).fileName();
     Data.Size = static_cast<qint64>(Stx.stx_size);
@@ -97,11 +92,14 @@ void FillFindData(int DirFd, const char* Path, const QByteArray& FullPath, const
     std::uint32_t attr = 0;
     if (S_ISLNK(Stx.stx_mode)) {
         attr = faSymLink;
-        struct stat target {};
-        if (fstatat(DirFd, Path, &target, 0) == 0 && S_ISDIR(target.st_mode))
-            attr |= faDirectory;
+        struct stat target
+        {
+        };
+        if (fstatat(DirFd, Path, &target, 0) == 0 && S_ISDIR(target.st_mode)) attr |= faDirectory;
     } else {
-        struct stat st {};
+        struct stat st
+        {
+        };
         st.st_mode = Stx.stx_mode;
         attr = AttributesOf(st, ReadDosBits(FullPath));
     }
@@ -134,14 +132,16 @@ TFile& TFile::operator=(TFile&& Other) noexcept
 int TFile::Open(const QString& Name, TOpenAccess Access)
 {
     Close();
-    if (const TFault f = CheckFault(TFileOp::Open, Name); f.Error)
-        return Fail(f.Error);
-    const int flags = Access == TOpenAccess::Read ? O_RDONLY : Access == TOpenAccess::Write ? O_WRONLY : O_RDWR;
+    if (const TFault f = CheckFault(TFileOp::Open, Name); f.Error) return Fail(f.Error);
+    const int flags = Access == TOpenAccess::Read    ? O_RDONLY
+                      : Access == TOpenAccess::Write ? O_WRONLY
+                                                     : O_RDWR;
     const QByteArray path = Encoded(Name);
     const int fd = Retry([&] { return ::open(path.constData(), flags | O_CLOEXEC); });
-    if (fd < 0)
-        return errno;
-    struct stat st {};
+    if (fd < 0) return errno;
+    struct stat st
+    {
+    };
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) { // a folder is no file to read
         ::close(fd);
         return Fail(EISDIR);
@@ -154,13 +154,12 @@ int TFile::Open(const QString& Name, TOpenAccess Access)
 int TFile::Create(const QString& Name, unsigned Rights)
 {
     Close();
-    if (const TFault f = CheckFault(TFileOp::Create, Name); f.Error)
-        return Fail(f.Error);
+    if (const TFault f = CheckFault(TFileOp::Create, Name); f.Error) return Fail(f.Error);
     const QByteArray path = Encoded(Name);
     const mode_t mode = Rights ? Rights : 0666;
-    const int fd = Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode); });
-    if (fd < 0)
-        return errno;
+    const int fd =
+        Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode); });
+    if (fd < 0) return errno;
     FHandle = fd;
     FName = Name;
     return 0;
@@ -169,13 +168,12 @@ int TFile::Create(const QString& Name, unsigned Rights)
 int TFile::CreateNew(const QString& Name, unsigned Rights)
 {
     Close();
-    if (const TFault f = CheckFault(TFileOp::Create, Name); f.Error)
-        return Fail(f.Error);
+    if (const TFault f = CheckFault(TFileOp::Create, Name); f.Error) return Fail(f.Error);
     const QByteArray path = Encoded(Name);
     const mode_t mode = Rights ? Rights : 0666;
-    const int fd = Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode); });
-    if (fd < 0)
-        return errno;
+    const int fd =
+        Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode); });
+    if (fd < 0) return errno;
     FHandle = fd;
     FName = Name;
     return 0;
@@ -184,21 +182,17 @@ int TFile::CreateNew(const QString& Name, unsigned Rights)
 int TFile::Read(void* Buffer, qint64 Count, qint64& Done)
 {
     Done = -1;
-    if (FHandle < 0)
-        return Fail(EBADF);
+    if (FHandle < 0) return Fail(EBADF);
     const TFault f = CheckFault(TFileOp::Read, FName, Count);
-    if (f.Error)
-        return Fail(f.Error);
-    if (f.MaxBytes >= 0 && f.MaxBytes < Count)
-        Count = f.MaxBytes;
+    if (f.Error) return Fail(f.Error);
+    if (f.MaxBytes >= 0 && f.MaxBytes < Count) Count = f.MaxBytes;
     qint64 total = 0;
     auto* p = static_cast<char*>(Buffer);
     while (total < Count) {
-        const ssize_t n = Retry([&] { return ::read(FHandle, p + total, static_cast<size_t>(Count - total)); });
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            break;
+        const ssize_t n =
+            Retry([&] { return ::read(FHandle, p + total, static_cast<size_t>(Count - total)); });
+        if (n < 0) return errno;
+        if (n == 0) break;
         total += n;
     }
     Done = total;
@@ -208,21 +202,18 @@ int TFile::Read(void* Buffer, qint64 Count, qint64& Done)
 int TFile::Write(const void* Buffer, qint64 Count, qint64& Done)
 {
     Done = -1;
-    if (FHandle < 0)
-        return Fail(EBADF);
+    if (FHandle < 0) return Fail(EBADF);
     const TFault f = CheckFault(TFileOp::Write, FName, Count);
-    if (f.Error)
-        return Fail(f.Error);
+    if (f.Error) return Fail(f.Error);
     qint64 allowed = Count;
-    if (f.MaxBytes >= 0 && f.MaxBytes < Count)
-        allowed = f.MaxBytes;
+    if (f.MaxBytes >= 0 && f.MaxBytes < Count) allowed = f.MaxBytes;
     qint64 total = 0;
     const auto* p = static_cast<const char*>(Buffer);
     while (total < allowed) {
-        const ssize_t n = Retry([&] { return ::write(FHandle, p + total, static_cast<size_t>(allowed - total)); });
+        const ssize_t n =
+            Retry([&] { return ::write(FHandle, p + total, static_cast<size_t>(allowed - total)); });
         if (n < 0) {
-            if (total > 0)
-                break; // report what was written; the error comes with the next call
+            if (total > 0) break; // report what was written; the error comes with the next call
             return errno;
         }
         total += n;
@@ -233,31 +224,29 @@ int TFile::Write(const void* Buffer, qint64 Count, qint64& Done)
 
 int TFile::Seek(qint64 Position)
 {
-    if (FHandle < 0)
-        return Fail(EBADF);
+    if (FHandle < 0) return Fail(EBADF);
     return ::lseek(FHandle, Position, SEEK_SET) < 0 ? errno : 0;
 }
 
 int TFile::Size(qint64& Bytes) const
 {
-    struct stat st {};
-    if (FHandle < 0 || fstat(FHandle, &st) != 0)
-        return FHandle < 0 ? Fail(EBADF) : errno;
+    struct stat st
+    {
+    };
+    if (FHandle < 0 || fstat(FHandle, &st) != 0) return FHandle < 0 ? Fail(EBADF) : errno;
     Bytes = st.st_size;
     return 0;
 }
 
 int TFile::Flush()
 {
-    if (FHandle < 0)
-        return Fail(EBADF);
+    if (FHandle < 0) return Fail(EBADF);
     return Retry([&] { return ::fsync(FHandle); }) != 0 ? errno : 0;
 }
 
 int TFile::Close()
 {
-    if (FHandle < 0)
-        return 0;
+    if (FHandle < 0) return 0;
     const int fd = FHandle;
     FHandle = -1;
     // close() must not be retried on EINTR: the descriptor is gone either way.
@@ -268,33 +257,34 @@ int GetFileAttributes(const QString& Name, std::uint32_t& Attributes)
 {
     Attributes = faInvalid;
     const QByteArray path = Encoded(Name);
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0)
-        return errno;
+    struct stat st
+    {
+    };
+    if (::stat(path.constData(), &st) != 0) return errno;
     Attributes = AttributesOf(st, ReadDosBits(path));
     return 0;
 }
 
 int SetFileAttributes(const QString& Name, std::uint32_t Attributes)
 {
-    if (const TFault f = CheckFault(TFileOp::SetAttributes, Name); f.Error)
-        return Fail(f.Error);
+    if (const TFault f = CheckFault(TFileOp::SetAttributes, Name); f.Error) return Fail(f.Error);
     const QByteArray path = Encoded(Name);
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0)
-        return errno;
+    struct stat st
+    {
+    };
+    if (::stat(path.constData(), &st) != 0) return errno;
     mode_t mode = st.st_mode & 07777;
     if (Attributes & faReadOnly)
         mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
     else if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         mode |= S_IWUSR;
-    if (mode != (st.st_mode & 07777) && ::chmod(path.constData(), mode) != 0)
-        return errno;
+    if (mode != (st.st_mode & 07777) && ::chmod(path.constData(), mode) != 0) return errno;
 
     const std::uint32_t bits = Attributes & DosAttribMask;
     if (bits != 0) {
         const QByteArray text = "0x" + QByteArray::number(bits, 16);
-        if (::setxattr(path.constData(), DosAttribName, text.constData(), static_cast<size_t>(text.size()), 0) != 0 &&
+        if (::setxattr(path.constData(), DosAttribName, text.constData(), static_cast<size_t>(text.size()),
+                       0) != 0 &&
             errno != ENOTSUP)
             return errno;
     } else if (::removexattr(path.constData(), DosAttribName) != 0 && errno != ENODATA && errno != ENOTSUP) {
@@ -307,17 +297,17 @@ int SetFileAttributes(const QString& Name, std::uint32_t Attributes)
 int GetFileTimes(const QString& Name, TFileTimestamps& Times)
 {
     const QByteArray path = Encoded(Name);
-    struct statx stx {};
-    if (const int err = StatxAt(AT_FDCWD, path.constData(), 0, stx))
-        return err;
+    struct statx stx
+    {
+    };
+    if (const int err = StatxAt(AT_FDCWD, path.constData(), 0, stx)) return err;
     Times = TimesOf(stx);
     return 0;
 }
 
 int SetFileTimes(const QString& Name, const TFileTimestamps& Times)
 {
-    if (const TFault f = CheckFault(TFileOp::SetTimes, Name); f.Error)
-        return Fail(f.Error);
+    if (const TFault f = CheckFault(TFileOp::SetTimes, Name); f.Error) return Fail(f.Error);
     struct timespec ts[2];
     auto fill = [](struct timespec& t, TFileTime ft) {
         if (ft == 0) {
@@ -339,9 +329,10 @@ int SetFileTimes(const QString& Name, const TFileTimestamps& Times)
 int FindEntry(const QString& Path, TFindData& Data)
 {
     const QByteArray path = Encoded(Path);
-    struct statx stx {};
-    if (const int err = StatxAt(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, stx))
-        return err;
+    struct statx stx
+    {
+    };
+    if (const int err = StatxAt(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, stx)) return err;
     FillFindData(AT_FDCWD, path.constData(), path, stx, Data);
     return 0;
 }
@@ -351,8 +342,7 @@ int ListDirectory(const QString& Folder, QList<TFindData>& Entries)
     Entries.clear();
     const QByteArray path = Encoded(Folder);
     DIR* dir = ::opendir(path.constData());
-    if (!dir)
-        return errno;
+    if (!dir) return errno;
     const int dirFd = ::dirfd(dir);
     int result = 0;
     for (;;) {
@@ -362,11 +352,11 @@ int ListDirectory(const QString& Folder, QList<TFindData>& Entries)
             result = errno;
             break;
         }
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-            continue;
-        struct statx stx {};
-        if (StatxAt(dirFd, e->d_name, AT_SYMLINK_NOFOLLOW, stx) != 0)
-            continue; // removed since readdir
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        struct statx stx
+        {
+        };
+        if (StatxAt(dirFd, e->d_name, AT_SYMLINK_NOFOLLOW, stx) != 0) continue; // removed since readdir
         TFindData data;
         FillFindData(dirFd, e->d_name, path + '/' + e->d_name, stx, data);
         Entries.append(std::move(data));
@@ -377,29 +367,29 @@ int ListDirectory(const QString& Folder, QList<TFindData>& Entries)
 
 bool FileExists(const QString& Name)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return !Name.isEmpty() && ::stat(Encoded(Name).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const QString& Name)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return !Name.isEmpty() && ::stat(Encoded(Name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 int ForceDirectories(const QString& Folder)
 {
-    if (Folder.isEmpty())
-        return Fail(ENOENT);
+    if (Folder.isEmpty()) return Fail(ENOENT);
     const QString clean = QDir::cleanPath(QDir(Folder).absolutePath());
-    if (DirectoryExists(clean))
-        return 0;
+    if (DirectoryExists(clean)) return 0;
     const int slash = clean.lastIndexOf(QLatin1Char('/'));
     if (slash > 0)
-        if (const int err = ForceDirectories(clean.left(slash)))
-            return err;
-    if (const TFault f = CheckFault(TFileOp::CreateDirectory, clean); f.Error)
-        return Fail(f.Error);
+        if (const int err = ForceDirectories(clean.left(slash))) return err;
+    if (const TFault f = CheckFault(TFileOp::CreateDirectory, clean); f.Error) return Fail(f.Error);
     if (::mkdir(Encoded(clean).constData(), 0777) != 0 && !(errno == EEXIST && DirectoryExists(clean)))
         return errno;
     return 0;
@@ -407,23 +397,22 @@ int ForceDirectories(const QString& Folder)
 
 int DeleteFile(const QString& Name)
 {
-    if (const TFault f = CheckFault(TFileOp::Delete, Name); f.Error)
-        return Fail(f.Error);
+    if (const TFault f = CheckFault(TFileOp::Delete, Name); f.Error) return Fail(f.Error);
     return ::unlink(Encoded(Name).constData()) != 0 ? errno : 0;
 }
 
 int RenameFile(const QString& From, const QString& To)
 {
-    if (const TFault f = CheckFault(TFileOp::Rename, From); f.Error)
-        return Fail(f.Error);
+    if (const TFault f = CheckFault(TFileOp::Rename, From); f.Error) return Fail(f.Error);
     return ::rename(Encoded(From).constData(), Encoded(To).constData()) != 0 ? errno : 0;
 }
 
 bool SameFile(const QString& A, const QString& B)
 {
-    if (QDir::cleanPath(QDir(A).absolutePath()) == QDir::cleanPath(QDir(B).absolutePath()))
-        return true;
-    struct stat a {}, b {};
+    if (QDir::cleanPath(QDir(A).absolutePath()) == QDir::cleanPath(QDir(B).absolutePath())) return true;
+    struct stat a
+    {
+    }, b{};
     return ::stat(Encoded(A).constData(), &a) == 0 && ::stat(Encoded(B).constData(), &b) == 0 &&
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }

@@ -11,8 +11,8 @@ enum class TKnownFolder
     LocalAppData,   // data of this machine: $XDG_DATA_HOME
     Documents,
     Desktop,
-    Startup,        // programs started at logon: the XDG autostart folder
-    ProgramFiles,   // where programs are installed
+    Startup,      // programs started at logon: the XDG autostart folder
+    ProgramFiles, // where programs are installed
     CommonProgramFiles,
 };
 

@@ -11,8 +11,7 @@ QString XdgBase(const char* Variable, const char* Fallback)
 {
     const QString value = EnvironmentVariable(QString::fromLatin1(Variable));
     // The XDG rules ignore relative values.
-    if (!value.isEmpty() && QDir::isAbsolutePath(value))
-        return QDir::cleanPath(value);
+    if (!value.isEmpty() && QDir::isAbsolutePath(value)) return QDir::cleanPath(value);
     const QString home = HomeFolder();
     return home.isEmpty() ? QString() : home + QLatin1Char('/') + QLatin1String(Fallback);
 }

@@ -19,8 +19,7 @@ QString UserLanguageCode()
     QString locale;
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         locale = EnvironmentVariable(QString::fromLatin1(name));
-        if (!locale.isEmpty())
-            break;
+        if (!locale.isEmpty()) break;
     }
     if (locale.isEmpty() || locale == QLatin1String("C") || locale.startsWith(QLatin1String("C.")) ||
         locale == QLatin1String("POSIX"))

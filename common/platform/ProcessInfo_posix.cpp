@@ -12,8 +12,7 @@ QString ExecutablePath()
 {
     char buf[PATH_MAX + 1];
     const ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
-    if (n <= 0)
-        return {};
+    if (n <= 0) return {};
     return QFile::decodeName(QByteArray(buf, static_cast<qsizetype>(n)));
 }
 

@@ -8,8 +8,7 @@ QString RegistryFile(TRegistryRoot Root)
 {
     if (Root == TRegistryRoot::CurrentUser) {
         const QString overridden = EnvironmentVariable(QStringLiteral("OV_REGISTRY_USER"));
-        if (!overridden.isEmpty())
-            return overridden;
+        if (!overridden.isEmpty()) return overridden;
         const QString config = KnownFolderPath(TKnownFolder::RoamingAppData);
         return config.isEmpty() ? QString() : config + QStringLiteral("/Orvanta6/registry.ini");
     }

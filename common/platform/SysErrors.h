@@ -7,17 +7,17 @@
 namespace Platform {
 
 extern const int ErrSuccess;
-extern const int ErrFileNotFound;   // Windows 2
-extern const int ErrPathNotFound;   // Windows 3
-extern const int ErrAccessDenied;   // Windows 5
-extern const int ErrInvalidHandle;  // Windows 6
-extern const int ErrNotEnoughMemory; // Windows 8
-extern const int ErrHandleEof;      // Windows 38
-extern const int ErrFileExists;     // Windows 80
+extern const int ErrFileNotFound;     // Windows 2
+extern const int ErrPathNotFound;     // Windows 3
+extern const int ErrAccessDenied;     // Windows 5
+extern const int ErrInvalidHandle;    // Windows 6
+extern const int ErrNotEnoughMemory;  // Windows 8
+extern const int ErrHandleEof;        // Windows 38
+extern const int ErrFileExists;       // Windows 80
 extern const int ErrInvalidParameter; // Windows 87
-extern const int ErrDiskFull;       // Windows 112
-extern const int ErrNotSupported;   // Windows 50
-extern const int ErrNotifyEnumDir;  // Windows 1022: change notifications overflowed
+extern const int ErrDiskFull;         // Windows 112
+extern const int ErrNotSupported;     // Windows 50
+extern const int ErrNotifyEnumDir;    // Windows 1022: change notifications overflowed
 
 // The code of the last failed system call of this thread.
 int LastError();

@@ -39,7 +39,9 @@ TEST(ExtFileStream, OpenAndCreateFailuresNameTheFileAndCarryTheCode)
         FAIL() << "opened a missing file";
     } catch (const EExtFileStreamError& e) {
         EXPECT_EQ(e.ErrorCode(), ErrFileNotFound);
-        EXPECT_EQ(e.Message(), QStringLiteral("Cannot open file \"%1\". %2").arg(missing, SysErrorMessage(ErrFileNotFound)));
+        EXPECT_EQ(
+            e.Message(),
+            QStringLiteral("Cannot open file \"%1\". %2").arg(missing, SysErrorMessage(ErrFileNotFound)));
     }
     const QString below = dir.Write(QStringLiteral("plain"), "x") + QStringLiteral("/new.bin");
     try {
@@ -98,7 +100,8 @@ TEST(CopyFileBlocks, FailuresGiveTheSystemCode)
     const QString src = dir.Write(QStringLiteral("src"), Pattern(1000));
     EXPECT_EQ(CopyFileBlocks(src, src, 64), 0); // the same file: nothing to do
     EXPECT_EQ(ReadAll(src), Pattern(1000));
-    EXPECT_EQ(CopyFileBlocks(dir.Path(QStringLiteral("none")), dir.Path(QStringLiteral("d1")), 64), ErrFileNotFound);
+    EXPECT_EQ(CopyFileBlocks(dir.Path(QStringLiteral("none")), dir.Path(QStringLiteral("d1")), 64),
+              ErrFileNotFound);
     EXPECT_EQ(CopyFileBlocks(src, src + QStringLiteral("/below"), 64), ErrPathNotFound);
     {
         TDiskFull full(dir.Path(QStringLiteral("d2")), 100);
@@ -117,7 +120,8 @@ TEST(CopyFileWithAttributes, CopiesContentTimeAndAttributes)
     TTestDir dir;
     const QByteArray data = Pattern(5000);
     const QString src = dir.Write(QStringLiteral("src.ini"), data);
-    const TFileTime past = DateTimeToFileTime(QDateTime(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC)) + 1234567;
+    const TFileTime past =
+        DateTimeToFileTime(QDateTime(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC)) + 1234567;
     ASSERT_EQ(SetFileTimes(src, {0, 0, past}), 0);
     ASSERT_EQ(SetFileAttributes(src, faReadOnly), 0);
 

@@ -44,13 +44,13 @@ TEST(SafeFormat, FormatsTheDelphiSpecifiers)
 TEST(SafeFormat, ArgumentsThatDoNotFitGiveFormatError)
 {
     const TCase cases[] = {
-        {"%s", {42}, nullptr},           // a number for a text
-        {"%d", {"x"}, nullptr},          // a text for a number
-        {"%s %s", {"one"}, nullptr},     // too few
-        {"%q", {1}, nullptr},            // no such type
-        {"50%", {}, nullptr},            // cut short
-        {"%2:s", {"a", "b"}, nullptr},   // index beyond the list
-        {"%99999999d", {1}, nullptr},    // absurd width
+        {"%s", {42}, nullptr},         // a number for a text
+        {"%d", {"x"}, nullptr},        // a text for a number
+        {"%s %s", {"one"}, nullptr},   // too few
+        {"%q", {1}, nullptr},          // no such type
+        {"50%", {}, nullptr},          // cut short
+        {"%2:s", {"a", "b"}, nullptr}, // index beyond the list
+        {"%99999999d", {1}, nullptr},  // absurd width
     };
     for (const TCase& c : cases)
         EXPECT_EQ(SafeFormat(QString::fromUtf8(c.Format), c.Args),

@@ -16,14 +16,15 @@ struct TRun
     QString Err;
 };
 
-TRun RunTool(const QStringList& Args, const QProcessEnvironment& Env = QProcessEnvironment::systemEnvironment())
+TRun RunTool(const QStringList& Args,
+             const QProcessEnvironment& Env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
     p.setProcessEnvironment(Env);
     p.start(QStringLiteral(OVTOOL_PATH), Args);
     EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 TEST(OvTool, IniSetGetAndDumpGoThroughTheSettingsFile)
@@ -63,12 +64,13 @@ TEST(OvTool, FailuresAndWrongCommandLines)
     const TRun failed = RunTool({QStringLiteral("ini"), QStringLiteral("set"), below, QStringLiteral("A"),
                                  QStringLiteral("B"), QStringLiteral("C")});
     EXPECT_EQ(failed.ExitCode, 1);
-    EXPECT_TRUE(failed.Err.contains(QStringLiteral("Error writing to \"%1\"").arg(below))) << failed.Err.toStdString();
+    EXPECT_TRUE(failed.Err.contains(QStringLiteral("Error writing to \"%1\"").arg(below)))
+        << failed.Err.toStdString();
 
-    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("nonsense")},
-                                    QStringList{QStringLiteral("ini")},
-                                    QStringList{QStringLiteral("ini"), QStringLiteral("get"), QStringLiteral("f")},
-                                    QStringList{QStringLiteral("info"), QStringLiteral("extra")}}) {
+    for (const QStringList& args :
+         {QStringList{}, QStringList{QStringLiteral("nonsense")}, QStringList{QStringLiteral("ini")},
+          QStringList{QStringLiteral("ini"), QStringLiteral("get"), QStringLiteral("f")},
+          QStringList{QStringLiteral("info"), QStringLiteral("extra")}}) {
         const TRun r = RunTool(args);
         EXPECT_EQ(r.ExitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(r.Err.contains(QStringLiteral("usage:"))) << r.Err.toStdString();
@@ -90,11 +92,13 @@ TEST(OvTool, InfoReportsFoldersLanguageAndTheMainProgram)
     env.remove(QStringLiteral("LC_MESSAGES"));
     const TRun r = RunTool({QStringLiteral("info")}, env);
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-    EXPECT_TRUE(r.Out.contains(QStringLiteral("suite folder:     %1/").arg(dir.Path(QStringLiteral("cfg/Orvanta6")))))
+    EXPECT_TRUE(
+        r.Out.contains(QStringLiteral("suite folder:     %1/").arg(dir.Path(QStringLiteral("cfg/Orvanta6")))))
         << r.Out.toStdString();
     EXPECT_TRUE(r.Out.contains(QStringLiteral("language:         de"))) << r.Out.toStdString();
     EXPECT_TRUE(r.Out.contains(QStringLiteral("drive template:   Lw?"))) << r.Out.toStdString();
-    EXPECT_TRUE(r.Out.contains(QStringLiteral("main program:     %1").arg(dir.Path(QStringLiteral("bin/Orvanta")))))
+    EXPECT_TRUE(
+        r.Out.contains(QStringLiteral("main program:     %1").arg(dir.Path(QStringLiteral("bin/Orvanta")))))
         << r.Out.toStdString();
 }
 

@@ -1,5 +1,5 @@
-#include "platform/FaultInjection.h"
 #include "platform/FileSystem.h"
+#include "platform/FaultInjection.h"
 #include "platform/SysErrors.h"
 
 #include "fixtures/Faults.h"
@@ -39,7 +39,9 @@ TEST(FileSystem, ReadOnlyIsThePermissionBitsAndOtherBitsAreKeptForSamba)
     EXPECT_EQ(attr, faNormal);
 
     ASSERT_EQ(SetFileAttributes(name, faReadOnly), 0);
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(name).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
     ASSERT_EQ(GetFileAttributes(name, attr), 0);
@@ -53,8 +55,7 @@ TEST(FileSystem, ReadOnlyIsThePermissionBitsAndOtherBitsAreKeptForSamba)
     EXPECT_EQ(GetFileAttributes(dir.Path(QStringLiteral("none")), attr), ErrFileNotFound);
     EXPECT_EQ(attr, faInvalid);
 
-    if (!UserAttributesWork(name))
-        GTEST_SKIP() << "this file system keeps no user attributes";
+    if (!UserAttributesWork(name)) GTEST_SKIP() << "this file system keeps no user attributes";
     ASSERT_EQ(SetFileAttributes(name, faHidden | faArchive | faReadOnly), 0);
     EXPECT_EQ(DosAttrib(name), QByteArray("0x22"));
     ASSERT_EQ(GetFileAttributes(name, attr), 0);

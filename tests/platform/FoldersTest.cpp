@@ -22,7 +22,8 @@ TEST(KnownFolders, FollowTheXdgVariables)
         EXPECT_EQ(KnownFolderPath(TKnownFolder::RoamingAppData), dir.Path(QStringLiteral("cfg")));
         EXPECT_EQ(KnownFolderPath(TKnownFolder::LocalAppData), dir.Path(QStringLiteral("data")));
         EXPECT_EQ(KnownFolderPath(TKnownFolder::Startup), dir.Path(QStringLiteral("cfg/autostart")));
-        EXPECT_EQ(RegistryFile(TRegistryRoot::CurrentUser), dir.Path(QStringLiteral("cfg/Orvanta6/registry.ini")));
+        EXPECT_EQ(RegistryFile(TRegistryRoot::CurrentUser),
+                  dir.Path(QStringLiteral("cfg/Orvanta6/registry.ini")));
     }
     // Relative values do not count.
     TScopedEnv config("XDG_CONFIG_HOME", QStringLiteral("relative/cfg"));
@@ -52,15 +53,20 @@ TEST(MessageCatalog, LanguageComesFromTheLocale)
         const char* Lang;
         const char* Code;
     } cases[] = {
-        {"", "", "de_DE.UTF-8", "de"}, {"", "fr_CA", "de_DE", "fr"}, {"pt_BR@x", "fr", "de", "pt"},
-        {"", "", "C", "en"},           {"", "", "POSIX", "en"},       {"", "", "C.UTF-8", "en"},
+        {"", "", "de_DE.UTF-8", "de"},
+        {"", "fr_CA", "de_DE", "fr"},
+        {"pt_BR@x", "fr", "de", "pt"},
+        {"", "", "C", "en"},
+        {"", "", "POSIX", "en"},
+        {"", "", "C.UTF-8", "en"},
         {"", "", "", "en"},
     };
     for (const TCase& c : cases) {
         TScopedEnv a("LC_ALL", QString::fromLatin1(c.LcAll));
         TScopedEnv m("LC_MESSAGES", QString::fromLatin1(c.LcMessages));
         TScopedEnv l("LANG", QString::fromLatin1(c.Lang));
-        EXPECT_EQ(UserLanguageCode(), QString::fromLatin1(c.Code)) << c.LcAll << "|" << c.LcMessages << "|" << c.Lang;
+        EXPECT_EQ(UserLanguageCode(), QString::fromLatin1(c.Code))
+            << c.LcAll << "|" << c.LcMessages << "|" << c.Lang;
     }
 }
 
