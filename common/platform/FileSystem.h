@@ -67,6 +67,8 @@ public:
     int Handle() const { return FHandle; }
 
 private:
+    int OpenNew(const QString& Name, int Flags, unsigned Rights);
+
     int FHandle = -1;
     QString FName;
 };

@@ -151,32 +151,28 @@ int TFile::Open(const QString& Name, TOpenAccess Access)
     return 0;
 }
 
-int TFile::Create(const QString& Name, unsigned Rights)
+int TFile::OpenNew(const QString& Name, int Flags, unsigned Rights)
 {
     Close();
     if (const TFault f = CheckFault(TFileOp::Create, Name); f.Error) return Fail(f.Error);
     const QByteArray path = Encoded(Name);
     const mode_t mode = Rights ? Rights : 0666;
     const int fd =
-        Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode); });
+        Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | Flags, mode); });
     if (fd < 0) return errno;
     FHandle = fd;
     FName = Name;
     return 0;
 }
 
+int TFile::Create(const QString& Name, unsigned Rights)
+{
+    return OpenNew(Name, O_TRUNC, Rights);
+}
+
 int TFile::CreateNew(const QString& Name, unsigned Rights)
 {
-    Close();
-    if (const TFault f = CheckFault(TFileOp::Create, Name); f.Error) return Fail(f.Error);
-    const QByteArray path = Encoded(Name);
-    const mode_t mode = Rights ? Rights : 0666;
-    const int fd =
-        Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode); });
-    if (fd < 0) return errno;
-    FHandle = fd;
-    FName = Name;
-    return 0;
+    return OpenNew(Name, O_EXCL, Rights);
 }
 
 int TFile::Read(void* Buffer, qint64 Count, qint64& Done)
