@@ -192,25 +192,24 @@ TEST(CopyFileWithAttributes, FailuresRaiseCopyErrorsAndKeepThePreviousCopy)
         TScopedFaultInjector hook(full);
         expectError(src, dst, QStringLiteral("Error writing to \"%1\"").arg(dst), ErrDiskFull);
     }
+    // A refused step of the copy, and the file its message names.
+    const struct
     {
-        TRefuse refuse(TFileOp::Read, QStringLiteral("src.ini"), EIO);
+        TFileOp Op;
+        const char* Fragment;
+        int Error;
+        const char* Message;
+        QString Named;
+    } refusals[] = {
+        {TFileOp::Read, "src.ini", EIO, "Error reading from \"%1\"", src},
+        {TFileOp::Open, "src.ini", EACCES, "Error opening \"%1\"", src},
+        {TFileOp::SetTimes, "dst.ini", EPERM, "Error setting timestamps of \"%1\"", dst},
+        {TFileOp::Rename, "dst.ini", EXDEV, "Error creating \"%1\"", dst},
+    };
+    for (const auto& r : refusals) {
+        TRefuse refuse(r.Op, QString::fromLatin1(r.Fragment), r.Error);
         TScopedFaultInjector hook(refuse);
-        expectError(src, dst, QStringLiteral("Error reading from \"%1\"").arg(src), EIO);
-    }
-    {
-        TRefuse refuse(TFileOp::Open, QStringLiteral("src.ini"), EACCES);
-        TScopedFaultInjector hook(refuse);
-        expectError(src, dst, QStringLiteral("Error opening \"%1\"").arg(src), EACCES);
-    }
-    {
-        TRefuse refuse(TFileOp::SetTimes, QStringLiteral("dst.ini"), EPERM);
-        TScopedFaultInjector hook(refuse);
-        expectError(src, dst, QStringLiteral("Error setting timestamps of \"%1\"").arg(dst), EPERM);
-    }
-    {
-        TRefuse refuse(TFileOp::Rename, QStringLiteral("dst.ini"), EXDEV);
-        TScopedFaultInjector hook(refuse);
-        expectError(src, dst, QStringLiteral("Error creating \"%1\"").arg(dst), EXDEV);
+        expectError(src, dst, QString::fromLatin1(r.Message).arg(r.Named), r.Error);
     }
     const QString below = src + QStringLiteral("/x.ini");
     expectError(src, below, QStringLiteral("Error creating \"%1\"").arg(below), ErrPathNotFound);
