@@ -4,12 +4,14 @@
 #include "SafeFormat.h"
 #include "Translate.h"
 #include "platform/FileSystem.h"
+#include "platform/Memory.h"
 
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QSysInfo>
 
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <type_traits>
 #include <vector>
@@ -150,12 +152,28 @@ private:
 
     void Rehash(qsizetype Size)
     {
-        std::vector<TSlot> old(static_cast<size_t>(Size));
+        std::vector<TSlot> old;
+        old.reserve(static_cast<size_t>(Size));
+        Platform::PrepareForWrite(old.data(), old.capacity() * sizeof(TSlot));
+        old.resize(static_cast<size_t>(Size));
         old.swap(FSlots);
         for (const TSlot& slot : old)
             if (slot.Index >= 0) Place(slot.Hash, slot.Index);
     }
 };
+
+// Appends to a vector that may grow large: each new block is made ready for writing at once.
+template <typename T> void Append(std::vector<T>& Vector, T&& Item)
+{
+    if (Vector.size() == Vector.capacity()) {
+        std::vector<T> grown;
+        grown.reserve(qMax<size_t>(16, Vector.capacity() * 2));
+        Platform::PrepareForWrite(grown.data(), grown.capacity() * sizeof(T));
+        std::move(Vector.begin(), Vector.end(), std::back_inserter(grown));
+        Vector.swap(grown);
+    }
+    Vector.push_back(std::move(Item));
+}
 
 // ---- bytes and text ---------------------------------------------------------------------------------
 
@@ -331,6 +349,7 @@ bool ReadFileText(const QString& FileName, QString& Text, TIniEncoding& Encoding
         // One byte more than the size, to see the end in the first read; more if the file grew.
         const qint64 chunk = qMax<qint64>(size - bytes + 1, 64 * 1024);
         buffer.resize(qsizetype((bytes + chunk + 1) / 2));
+        Platform::PrepareForWrite(reinterpret_cast<char*>(buffer.data()) + bytes, size_t(chunk));
         qint64 done = 0;
         if (file.Read(reinterpret_cast<char*>(buffer.data()) + bytes, chunk, done) != 0) return false;
         bytes += done;
@@ -713,10 +732,10 @@ void TMemIniFile::TData::Parse(const QString& Text)
         TIniSection& section = Sections[size_t(current)];
         if (eq >= 0 && line.front() != u';') {
             const QStringView value = Trimmed(line.sliced(eq + 1));
-            section.Lines.push_back(
-                {Slice(Text, Trimmed(line.first(eq))), value.isEmpty() ? EmptyValue() : Slice(Text, value)});
+            Append(section.Lines, TIniLine{Slice(Text, Trimmed(line.first(eq))),
+                                           value.isEmpty() ? EmptyValue() : Slice(Text, value)});
         } else {
-            section.Lines.push_back({Slice(Text, line), QString()});
+            Append(section.Lines, TIniLine{Slice(Text, line), QString()});
         }
     }
     LastSection = -1;
@@ -799,7 +818,7 @@ void TMemIniFile::WriteString(const QString& Section, const QString& Ident, cons
     if (i >= 0)
         s.Lines[size_t(i)].Value = value;
     else
-        s.Lines.push_back({Ident, value});
+        Append(s.Lines, TIniLine{Ident, value});
     ++D->Changes;
 }
 
