@@ -1,5 +1,6 @@
 #include "MemIniFile.h"
 
+#include "CodePages.h"
 #include "Errors.h"
 #include "SafeFormat.h"
 #include "Translate.h"
@@ -182,45 +183,6 @@ bool HostIsLittleEndian()
     return QSysInfo::ByteOrder == QSysInfo::LittleEndian;
 }
 
-// Bytes 0x80..0x9F of Windows-1252; the five bytes it leaves undefined stand for the C1 controls
-// of the same number, as Windows converts them.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QString FromCp1252(const uchar* Bytes, qsizetype Count)
-{
-    QString text(Count, Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    for (qsizetype i = 0; i < Count; ++i) {
-        const uchar b = Bytes[i];
-        out[i] = b >= 0x80 && b < 0xA0 ? Cp1252High[b - 0x80] : char16_t(b);
-    }
-    return text;
-}
-
-// False when a character has no Windows-1252 byte.
-bool ToCp1252(QStringView Text, QByteArray& Bytes)
-{
-    Bytes.resize(Text.size());
-    char* out = Bytes.data();
-    for (qsizetype i = 0; i < Text.size(); ++i) {
-        const char16_t c = Text[i].unicode();
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out[i] = char(c);
-            continue;
-        }
-        int b = 0;
-        while (b < 32 && Cp1252High[b] != c)
-            ++b;
-        if (b == 32) return false;
-        out[i] = char(0x80 + b);
-    }
-    return true;
-}
-
 // Decodes Bytes as UTF-8; false when they are not valid UTF-8.
 bool FromStrictUtf8(QByteArrayView Bytes, QString& Text)
 {
@@ -330,7 +292,7 @@ QString Decode(QByteArrayView Content, TIniEncoding& Encoding)
         FromStrictUtf8(Content.sliced(3), text); // bad sequences become U+FFFD
     } else {
         Encoding = TIniEncoding::Ansi;
-        if (!FromStrictUtf8(Content, text)) text = FromCp1252(b, n);
+        if (!FromStrictUtf8(Content, text)) text = FromAnsi(Content);
     }
     Clean(text);
     return text;
@@ -386,7 +348,7 @@ QByteArray Encode(const QString& Text, TIniEncoding Encoding)
     // then UTF-8, which reads back as it was.
     QByteArray bytes;
     QString check;
-    if (ToCp1252(Text, bytes) && !StartsWithMark(bytes) &&
+    if (ToAnsi(Text, bytes) && !StartsWithMark(bytes) &&
         (!HasHighBytes(bytes) || !FromStrictUtf8(bytes, check)))
         return bytes;
     return Text.toUtf8();
