@@ -44,6 +44,18 @@ bool WriteFull(QIODevice& Dest, const char* Buffer, qint64 Count)
     return Count == 0 || Dest.write(Buffer, Count) == Count;
 }
 
+// Data ^= Stream over Bytes, a multiple of 8, a word at a time.
+void XorWords(unsigned char* Data, const unsigned char* Stream, qint64 Bytes)
+{
+    for (qint64 i = 0; i < Bytes; i += 8) {
+        quint64 d, k;
+        std::memcpy(&d, Data + i, 8);
+        std::memcpy(&k, Stream + i, 8);
+        d ^= k;
+        std::memcpy(Data + i, &d, 8);
+    }
+}
+
 // Wipes a byte array's contents before it is freed.
 struct TWipe
 {
@@ -201,8 +213,7 @@ void TCrypt::Crypt(unsigned char* Data, qint64 Length)
             const int blocks = int(std::min<qint64>(Length / BlockSize, BulkBlocks));
             ctx.NextKeyStream(blocks);
             const qint64 bytes = qint64(blocks) * BlockSize;
-            for (qint64 i = 0; i < bytes; ++i)
-                Data[i] ^= ctx.Scratch[i];
+            XorWords(Data, ctx.Scratch, bytes);
             Data += bytes;
             Length -= bytes;
         } else {
