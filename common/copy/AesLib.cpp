@@ -26,13 +26,13 @@ public:
 };
 
 // Reads until Count bytes are in or the source ends; a short read of a pipe is not its end.
-// The number read, or -1 when the device failed before anything was read.
+// The number read, or -1 when the device failed (also after part of the bytes came in).
 qint64 ReadFull(QIODevice& Source, char* Buffer, qint64 Count)
 {
     qint64 done = 0;
     while (done < Count) {
         const qint64 n = Source.read(Buffer + done, Count - done);
-        if (n < 0) return done > 0 ? done : -1;
+        if (n < 0) return -1;
         if (n == 0) break;
         done += n;
     }

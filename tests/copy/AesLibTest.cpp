@@ -16,7 +16,9 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 
 namespace {
 
@@ -338,6 +340,57 @@ TEST(AesLib, PauseGateHoldsBetweenBlocks)
             EXPECT_EQ(back, plain);
         }
     }
+}
+
+// A device that moves Limit bytes and then fails, the way a file on a vanished disk does.
+class TFailingDevice : public QIODevice
+{
+public:
+    explicit TFailingDevice(qint64 Limit) : FLeft(Limit)
+    {
+        open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char* Data, qint64 MaxSize) override { return Move(MaxSize, Data); }
+    qint64 writeData(const char*, qint64 MaxSize) override { return Move(MaxSize, nullptr); }
+
+private:
+    qint64 Move(qint64 Size, char* Fill)
+    {
+        if (FLeft <= 0) return -1;
+        const qint64 n = std::min(Size, FLeft);
+        if (Fill) std::memset(Fill, 'r', size_t(n));
+        FLeft -= n;
+        return n;
+    }
+    qint64 FLeft;
+};
+
+// A read or write that fails part way is an error, never a short stream taken for complete.
+TEST(AesLib, DeviceFailuresEndWithAnError)
+{
+    TEncryption crypt(Password, 1, 4096);
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    for (const qint64 limit : {0, 5000}) {
+        TFailingDevice source(limit);
+        EXPECT_EQ(crypt.EncryptStreamEx(source, sink, false), orError) << "read fails after " << limit;
+    }
+    QBuffer plain;
+    plain.setData(RandomBytes(10000, 19));
+    plain.open(QIODevice::ReadOnly);
+    for (const qint64 limit : {0, 5, 5000}) { // header, data
+        TFailingDevice dest(limit);
+        plain.seek(0);
+        EXPECT_EQ(crypt.EncryptStreamEx(plain, dest, false), orError) << "write fails after " << limit;
+    }
+    const QByteArray stream = Encrypt(crypt, plain.data());
+    QBuffer src;
+    src.setData(stream);
+    src.open(QIODevice::ReadOnly);
+    TFailingDevice dest(5000);
+    EXPECT_EQ(crypt.DecryptStreamEx(src, &dest, stream.size(), false), orError);
 }
 
 TEST(AesLib, BlockWithoutHeaderIsRefused)
