@@ -124,6 +124,46 @@ TEST(AesLib, StreamsMatchAnIndependentImplementationBothWays)
     }
 }
 
+struct TToolRun
+{
+    int ExitCode = -1;
+    QByteArray Out;  // standard output
+    QByteArray Text; // both outputs
+};
+
+TToolRun Run7zz(const QStringList& Args)
+{
+    QProcess p;
+    p.start(QStringLiteral("7zz"), Args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return {};
+    const QByteArray out = p.readAllStandardOutput();
+    return {p.exitCode(), out, out + p.readAllStandardError()};
+}
+
+// 7-Zip's own WinZip AES reader takes our stream, wrapped as the stored AE-1 entry of a zip.
+TEST(AesLib, SevenZipDecryptsOurStream)
+{
+    TTestDir dir;
+    for (int mode = 1; mode <= 3; ++mode) {
+        SCOPED_TRACE(mode);
+        const QByteArray plain = RandomBytes(70001, quint32(mode));
+        TEncryption crypt(Password, mode, 4096);
+        const QString zip = dir.Path(QStringLiteral("wrapped%1.zip").arg(mode));
+        ASSERT_EQ(RunPython({QStringLiteral("zip"), QString::number(mode),
+                             dir.Write(QStringLiteral("stream"), Encrypt(crypt, plain)),
+                             dir.Write(QStringLiteral("plain"), plain), zip}),
+                  0);
+        const QString pw = QStringLiteral("-p") + QString::fromUtf8(Password);
+        const TToolRun test = Run7zz({QStringLiteral("t"), pw, zip});
+        EXPECT_EQ(test.ExitCode, 0) << test.Text.toStdString();
+        EXPECT_TRUE(test.Text.contains("Everything is Ok")) << test.Text.toStdString();
+        EXPECT_EQ(Run7zz({QStringLiteral("x"), QStringLiteral("-so"), pw, zip}).Out, plain);
+        const TToolRun wrong = Run7zz({QStringLiteral("t"), QStringLiteral("-pWRONG"), zip});
+        EXPECT_NE(wrong.ExitCode, 0);
+        EXPECT_TRUE(wrong.Text.contains("Wrong password")) << wrong.Text.toStdString();
+    }
+}
+
 // The key stream position carries over between blocks of any length.
 TEST(AesLib, BlocksOfAnyLengthFollowEachOther)
 {

@@ -5,9 +5,13 @@
   wzaes_reference.py decrypt MODE PWFILE IN OUT           exit 0; 3 wrong password; 4 bad code
   wzaes_reference.py same MODE PWFILE IN                  exit 0 when IN is exactly what encrypting its
                                                           own plaintext with its own salt gives
+  wzaes_reference.py zip MODE STREAM PLAIN OUT            wraps the encrypted stream of PLAIN as the
+                                                          one stored AE-1 entry "data.bin" of a zip
 """
 import hmac
+import struct
 import sys
+import zlib
 
 from cryptography.hazmat.primitives import hashes
 from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
@@ -54,8 +58,26 @@ def decrypt(mode, password, stream):
     return xor(cipher, keystream(aes_key, len(cipher)))
 
 
+def ae1_zip(mode, stream, plain):
+    name = b"data.bin"
+    # WinZip AES extra field: vendor version 1 (AE-1), "AE", key strength, actual method stored.
+    extra = struct.pack("<HHH2sBH", 0x9901, 7, 1, b"AE", mode, 0)
+    crc = zlib.crc32(plain)
+    fields = struct.pack("<HHHHHIIIHH", 51, 0x0001, 99, 0, 0x21, crc, len(stream), len(plain), len(name),
+                         len(extra))
+    local = struct.pack("<I", 0x04034B50) + fields + name + extra
+    central = (struct.pack("<IH", 0x02014B50, 51) + fields + struct.pack("<HHHII", 0, 0, 0, 0, 0) + name
+               + extra)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(central), len(local) + len(stream), 0)
+    return local + stream + central + end
+
+
 def main():
     cmd, mode = sys.argv[1], int(sys.argv[2])
+    if cmd == "zip":
+        stream, plain = open(sys.argv[3], "rb").read(), open(sys.argv[4], "rb").read()
+        open(sys.argv[5], "wb").write(ae1_zip(mode, stream, plain))
+        return
     password = open(sys.argv[3], "rb").read()
     if cmd == "encrypt":
         plain = open(sys.argv[5], "rb").read()
