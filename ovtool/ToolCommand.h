@@ -32,3 +32,5 @@ struct TToolCommand
 
 int RunIniCommand(const QStringList& Args, TToolStreams& Io);
 int RunInfoCommand(const QStringList& Args, TToolStreams& Io);
+int RunEncryptCommand(const QStringList& Args, TToolStreams& Io);
+int RunDecryptCommand(const QStringList& Args, TToolStreams& Io);

@@ -15,6 +15,9 @@ const TToolCommand Commands[] = {
      "ini dump FILE",
      RunIniCommand},
     {"info", "info", RunInfoCommand},
+    {"encrypt", "encrypt --password-file F [--key-mode 1|2|3] SRC DST   (AES-256 unless given)",
+     RunEncryptCommand},
+    {"decrypt", "decrypt --password-file F [--key-mode 1|2|3] SRC DST", RunDecryptCommand},
 };
 
 void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)

@@ -4,7 +4,10 @@
 
 #include "fixtures/TestFiles.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace {
@@ -100,6 +103,60 @@ TEST(OvTool, InfoReportsFoldersLanguageAndTheMainProgram)
     EXPECT_TRUE(
         r.Out.contains(QStringLiteral("main program:     %1").arg(dir.Path(QStringLiteral("bin/Orvanta")))))
         << r.Out.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+TEST(OvTool, EncryptAndDecryptTheContainer)
+{
+    TTestDir dir;
+    QByteArray plain(300000, '\0');
+    for (int i = 0; i < plain.size(); ++i)
+        plain[i] = char(i * 7 % 251);
+    const QString src = dir.Write(QStringLiteral("src.bin"), plain);
+    const QString pw = dir.Write(QStringLiteral("pw"), "Pässwort-1\n"_qba);
+    const QString wrongPw = dir.Write(QStringLiteral("wrong"), "Pässwort-1 \n"_qba);
+    const QString enc = dir.Path(QStringLiteral("src.xqe"));
+    const QString dec = dir.Path(QStringLiteral("dec.bin"));
+    {
+        QFile f(src);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::fromSecsSinceEpoch(1600000000, QTimeZone::utc()),
+                                  QFileDevice::FileModificationTime));
+    }
+
+    const TRun e = RunTool({QStringLiteral("encrypt"), QStringLiteral("--password-file"), pw,
+                            QStringLiteral("--key-mode"), QStringLiteral("1"), src, enc});
+    ASSERT_EQ(e.ExitCode, 0) << e.Err.toStdString();
+    const QByteArray container = ReadAll(enc);
+    EXPECT_EQ(container.left(4), "XQEK"_qba);
+    EXPECT_EQ(container.size(), 10 + 10 + plain.size() + 10);
+
+    const TRun d = RunTool({QStringLiteral("decrypt"), QStringLiteral("--password-file"), pw, enc, dec});
+    ASSERT_EQ(d.ExitCode, 0) << d.Err.toStdString();
+    EXPECT_EQ(ReadAll(dec), plain);
+    EXPECT_EQ(QFileInfo(dec).lastModified().toSecsSinceEpoch(), 1600000000);
+
+    QByteArray damaged = container;
+    damaged[5000] = char(damaged[5000] ^ 1);
+    const QString bad = dir.Write(QStringLiteral("bad.xqe"), damaged);
+    for (const QStringList& args : {QStringList{QStringLiteral("--password-file"), wrongPw, enc},
+                                    QStringList{QStringLiteral("--password-file"), pw, bad}}) {
+        const QString out = dir.Path(QStringLiteral("out.bin"));
+        const TRun r = RunTool(QStringList{QStringLiteral("decrypt")} + args + QStringList{out});
+        EXPECT_EQ(r.ExitCode, 1);
+        EXPECT_TRUE(r.Err.contains(QStringLiteral("wrong password or damaged data"))) << r.Err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out)); // nothing of a failed decryption is left
+    }
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("encrypt"), src, enc},
+          QStringList{QStringLiteral("encrypt"), QStringLiteral("--password-file"), pw,
+                      QStringLiteral("--key-mode"), QStringLiteral("4"), src, enc},
+          QStringList{QStringLiteral("decrypt"), QStringLiteral("--password-file"), pw, enc}}) {
+        EXPECT_EQ(RunTool(args).ExitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
+    }
 }
 
 } // namespace
