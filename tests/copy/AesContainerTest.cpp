@@ -6,10 +6,11 @@
 
 #include "platform/SysErrors.h"
 
+#include "ArchiveAssembly.h"
 #include "fixtures/Faults.h"
+#include "fixtures/PeerTools.h"
 #include "fixtures/TestFiles.h"
 
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -89,13 +90,10 @@ TEST(AesContainer, WrittenContainerHoldsHeaderAndAStreamOthersDecrypt)
 
         const QString stream = f.Dir.Write(QStringLiteral("stream"), written.mid(10));
         const QString back = f.Dir.Path(QStringLiteral("back"));
-        QProcess py;
-        py.start(QStringLiteral("/usr/bin/python3"),
-                 {qEnvironmentVariable("OV_SOURCE_DIR") + QStringLiteral("/tests/copy/wzaes_reference.py"),
-                  QStringLiteral("decrypt"), QString::number(mode),
-                  f.Dir.Write(QStringLiteral("pw"), Password), stream, back});
-        ASSERT_TRUE(py.waitForFinished(60000));
-        EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+        const TToolResult py =
+            RunPython(ReferenceScript(), {QStringLiteral("decrypt"), QString::number(mode),
+                                          f.Dir.Write(QStringLiteral("pw"), Password), stream, back});
+        EXPECT_EQ(py.ExitCode, 0) << py.Err.toStdString();
         EXPECT_EQ(ReadAll(back), plain);
 
         TEncryption reader(Password, 0, 4096); // takes the key mode from the header

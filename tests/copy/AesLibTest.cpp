@@ -6,11 +6,12 @@
 
 #include "base/Errors.h"
 
+#include "ArchiveAssembly.h"
+#include "fixtures/PeerTools.h"
 #include "fixtures/TestFiles.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QSemaphore>
 #include <QThread>
@@ -56,17 +57,12 @@ TOpResult Decrypt(TCrypt& Crypt, const QByteArray& Stream, QByteArray* Plain)
     return r;
 }
 
-int RunPython(const QStringList& Args)
+// The independent implementation of the stream in Python's cryptography.
+int RunReference(const QStringList& Args)
 {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            QStringList{qEnvironmentVariable("OV_SOURCE_DIR") +
-                        QStringLiteral("/tests/copy/wzaes_reference.py")} +
-                Args);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return -1;
-    const QByteArray err = p.readAllStandardError();
-    if (!err.isEmpty()) ADD_FAILURE() << err.toStdString();
-    return p.exitCode();
+    const TToolResult r = RunPython(ReferenceScript(), Args);
+    if (!r.Err.isEmpty()) ADD_FAILURE() << r.Err.toStdString();
+    return r.ExitCode;
 }
 
 TEST(AesLib, Pbkdf2MatchesRfc6070)
@@ -109,35 +105,19 @@ TEST(AesLib, StreamsMatchAnIndependentImplementationBothWays)
             const QByteArray ours = Encrypt(crypt, plain);
             EXPECT_EQ(ours.size(), size + crypt.GetHeaderSize() + crypt.GetTrailerSize());
             const QString oursFile = dir.Write(QStringLiteral("ours"), ours);
-            EXPECT_EQ(RunPython({QStringLiteral("same"), QString::number(mode), pwFile, oursFile}), 0);
+            EXPECT_EQ(RunReference({QStringLiteral("same"), QString::number(mode), pwFile, oursFile}), 0);
 
             const QString plainFile = dir.Write(QStringLiteral("plain"), plain);
             const QString theirsFile = dir.Path(QStringLiteral("theirs"));
             const QByteArray salt = RandomBytes(AesSaltLength(mode), quint32(size));
-            ASSERT_EQ(RunPython({QStringLiteral("encrypt"), QString::number(mode), pwFile,
-                                 QString::fromLatin1(salt.toHex()), plainFile, theirsFile}),
+            ASSERT_EQ(RunReference({QStringLiteral("encrypt"), QString::number(mode), pwFile,
+                                    QString::fromLatin1(salt.toHex()), plainFile, theirsFile}),
                       0);
             QByteArray back;
             EXPECT_EQ(Decrypt(crypt, ReadAll(theirsFile), &back), orOk);
             EXPECT_EQ(back, plain);
         }
     }
-}
-
-struct TToolRun
-{
-    int ExitCode = -1;
-    QByteArray Out;  // standard output
-    QByteArray Text; // both outputs
-};
-
-TToolRun Run7zz(const QStringList& Args)
-{
-    QProcess p;
-    p.start(QStringLiteral("7zz"), Args);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return {};
-    const QByteArray out = p.readAllStandardOutput();
-    return {p.exitCode(), out, out + p.readAllStandardError()};
 }
 
 // 7-Zip's own WinZip AES reader takes our stream, wrapped as the stored AE-1 entry of a zip.
@@ -149,18 +129,20 @@ TEST(AesLib, SevenZipDecryptsOurStream)
         const QByteArray plain = RandomBytes(70001, quint32(mode));
         TEncryption crypt(Password, mode, 4096);
         const QString zip = dir.Path(QStringLiteral("wrapped%1.zip").arg(mode));
-        ASSERT_EQ(RunPython({QStringLiteral("zip"), QString::number(mode),
-                             dir.Write(QStringLiteral("stream"), Encrypt(crypt, plain)),
-                             dir.Write(QStringLiteral("plain"), plain), zip}),
+        ASSERT_EQ(RunReference({QStringLiteral("zip"), QString::number(mode),
+                                dir.Write(QStringLiteral("stream"), Encrypt(crypt, plain)),
+                                dir.Write(QStringLiteral("plain"), plain), zip}),
                   0);
         const QString pw = QStringLiteral("-p") + QString::fromUtf8(Password);
-        const TToolRun test = Run7zz({QStringLiteral("t"), pw, zip});
-        EXPECT_EQ(test.ExitCode, 0) << test.Text.toStdString();
-        EXPECT_TRUE(test.Text.contains("Everything is Ok")) << test.Text.toStdString();
-        EXPECT_EQ(Run7zz({QStringLiteral("x"), QStringLiteral("-so"), pw, zip}).Out, plain);
-        const TToolRun wrong = Run7zz({QStringLiteral("t"), QStringLiteral("-pWRONG"), zip});
+        const TToolResult test = RunTool(QStringLiteral("7zz"), {QStringLiteral("t"), pw, zip});
+        EXPECT_EQ(test.ExitCode, 0) << test.Text().toStdString();
+        EXPECT_TRUE(test.Text().contains(QLatin1String("Everything is Ok"))) << test.Text().toStdString();
+        EXPECT_EQ(RunTool(QStringLiteral("7zz"), {QStringLiteral("x"), QStringLiteral("-so"), pw, zip}).Out,
+                  plain);
+        const TToolResult wrong =
+            RunTool(QStringLiteral("7zz"), {QStringLiteral("t"), QStringLiteral("-pWRONG"), zip});
         EXPECT_NE(wrong.ExitCode, 0);
-        EXPECT_TRUE(wrong.Text.contains("Wrong password")) << wrong.Text.toStdString();
+        EXPECT_TRUE(wrong.Text().contains(QLatin1String("Wrong password"))) << wrong.Text().toStdString();
     }
 }
 
@@ -185,8 +167,8 @@ TEST(AesLib, BlocksOfAnyLengthFollowEachOther)
     ASSERT_TRUE(crypt.WriteTrailer(out));
 
     const QString decrypted = dir.Path(QStringLiteral("plain"));
-    ASSERT_EQ(RunPython({QStringLiteral("decrypt"), QStringLiteral("2"), pwFile,
-                         dir.Write(QStringLiteral("stream"), out.data()), decrypted}),
+    ASSERT_EQ(RunReference({QStringLiteral("decrypt"), QStringLiteral("2"), pwFile,
+                            dir.Write(QStringLiteral("stream"), out.data()), decrypted}),
               0);
     EXPECT_EQ(ReadAll(decrypted), plain);
 }

@@ -70,3 +70,8 @@ QByteArray AssembleZip(const QString& Name, const QByteArray& Data, bool Deflate
     file += ZipEndRecords(directory, central.size());
     return file;
 }
+
+QString ReferenceScript()
+{
+    return qEnvironmentVariable("OV_SOURCE_DIR") + QStringLiteral("/tests/copy/wzaes_reference.py");
+}

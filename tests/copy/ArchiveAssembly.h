@@ -15,3 +15,6 @@ QByteArray AssembleGZip(const QString& Name, const QByteArray& Data, qint64 Last
 // A one-file zip archive of Data as the suite writes it, unencrypted.
 QByteArray AssembleZip(const QString& Name, const QByteArray& Data, bool Deflate, qint64 LastWriteTime,
                        quint16 Attributes = 0x20);
+
+// The script with an independent implementation of the WinZip-AES stream, on Python's cryptography.
+QString ReferenceScript();
