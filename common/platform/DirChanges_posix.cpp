@@ -4,6 +4,7 @@
 #include "MessageCatalog.h"
 #include "SysErrors.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QSet>
@@ -46,6 +47,8 @@ constexpr std::int64_t FuseMagic = 0x65735546;
 
 // How long a "moved from" waits for its "moved to" before it counts as a removal.
 constexpr int PairingWaitMs = 20;
+// How often a file that stays open for writing is reported again.
+constexpr qint64 WriteReportIntervalMs = 1000;
 // Unpaired "moved from" records kept at most, however busy the tree.
 constexpr int MaxPending = 256;
 
@@ -102,8 +105,9 @@ public:
             FRoot.chop(1);
         FSubTree = Settings.SubTree;
         FFilter = Settings.Filter;
-        FMask = BaseMask | ((FFilter & ContentFlags) ? IN_MODIFY : 0u) |
+        FMask = BaseMask | ((FFilter & ContentFlags) ? IN_MODIFY | IN_CLOSE_WRITE : 0u) |
                 ((FFilter & AttribFlags) ? IN_ATTRIB : 0u);
+        FClock.start();
         const std::size_t least = sizeof(inotify_event) + NAME_MAX + 1;
         FBuffer.resize(std::max<std::size_t>(least, std::max(Settings.BufferBytes, 0)));
 
@@ -245,14 +249,18 @@ private:
             if (isDir && FSubTree) WatchNew(Ev.wd, Name, rel, true);
         } else if (Ev.mask & IN_DELETE) {
             ReportName(ChangeRemoved, rel, isDir);
+            FWriting.remove(rel);
             if (isDir) DropTree(FNodes[Ev.wd].Children.value(Name, -1), true);
         } else if (Ev.mask & IN_MOVED_FROM) {
             if (FPending.size() >= MaxPending) FlushPending(1);
+            FWriting.remove(rel);
             FPending.append({Ev.cookie, Ev.wd, Name, rel, isDir});
         } else if (Ev.mask & IN_MOVED_TO) {
             MovedTo(Ev, Name, rel, isDir);
         } else if (Ev.mask & IN_MODIFY) {
-            if (FFilter & ContentFlags) Report(ChangeModified, rel);
+            if (FFilter & ContentFlags) Modified(rel);
+        } else if (Ev.mask & IN_CLOSE_WRITE) {
+            FWriting.remove(rel); // the next write is a change of its own
         } else if (Ev.mask & IN_ATTRIB) {
             if (FFilter & AttribFlags) Report(ChangeModified, rel);
         }
@@ -279,6 +287,17 @@ private:
         } else {
             WatchNew(Ev.wd, Name, Rel, false);
         }
+    }
+
+    // One write of a file gives one report, not one per write() call: while the writer keeps the
+    // file open, further writes are reported at most once a second.
+    void Modified(const QString& Rel)
+    {
+        const qint64 now = FClock.elapsed();
+        const auto it = FWriting.constFind(Rel);
+        if (it != FWriting.cend() && now - *it < WriteReportIntervalMs) return;
+        FWriting.insert(Rel, now);
+        Report(ChangeModified, Rel);
     }
 
     // Unpaired "moved from" records: moved out of the tree, so removed.
@@ -551,6 +570,8 @@ private:
     QList<TDirNotice> FStartNotices;
     QList<TDirNotice>* FOut = nullptr;
     QHash<QString, qsizetype> FLastOfName;
+    QHash<QString, qint64> FWriting; // files open for writing: when their change was last reported
+    QElapsedTimer FClock;
     bool FLimitReported = false;
     bool FEnded = false;
 };
