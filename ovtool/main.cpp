@@ -15,6 +15,7 @@ const TToolCommand Commands[] = {
      "ini dump FILE",
      RunIniCommand},
     {"info", "info", RunInfoCommand},
+    {"watch", "watch [--no-subtree] [--seconds N] DIR", RunWatchCommand},
 };
 
 void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)
