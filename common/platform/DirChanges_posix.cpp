@@ -27,7 +27,7 @@ namespace Platform {
 
 namespace {
 
-QString UnitsText(const char* MsgId)
+QString Tr(const char* MsgId)
 {
     return TranslateText("units", MsgId);
 }
@@ -329,9 +329,8 @@ private:
 
     void Overflow()
     {
-        Error(ErrNotifyEnumDir,
-              UnitsText("Too many changes at once: the system dropped change notifications, "
-                        "so the changes of this period are not reported"));
+        Error(ErrNotifyEnumDir, Tr("Too many changes at once: the system dropped change notifications, "
+                                   "so the changes of this period are not reported"));
         FPending.clear();
         Rescan();
     }
@@ -339,10 +338,9 @@ private:
     void RootGone(std::uint32_t Mask)
     {
         const int code = (Mask & IN_UNMOUNT) ? ENODEV : ErrFileNotFound;
-        const QString text = (Mask & IN_UNMOUNT) ? UnitsText("The watched directory \"%1\" was unmounted")
-                             : (Mask & IN_MOVE_SELF)
-                                 ? UnitsText("The watched directory \"%1\" was moved away")
-                                 : UnitsText("The watched directory \"%1\" was deleted");
+        const QString text = (Mask & IN_UNMOUNT)     ? Tr("The watched directory \"%1\" was unmounted")
+                             : (Mask & IN_MOVE_SELF) ? Tr("The watched directory \"%1\" was moved away")
+                                                     : Tr("The watched directory \"%1\" was deleted");
         Error(code, text.arg(FRoot));
         FEnded = true;
     }
@@ -360,10 +358,9 @@ private:
             if (sub.startsWith(QLatin1String("fuse."))) sub = sub.mid(5);
         }
         if (IsNetworkFileSystem(type, sub))
-            Error(ErrNotSupported,
-                  UnitsText("\"%1\" is on a network file system: changes made there by other "
-                            "computers are not reported")
-                      .arg(FRoot));
+            Error(ErrNotSupported, Tr("\"%1\" is on a network file system: changes made there by other "
+                                      "computers are not reported")
+                                       .arg(FRoot));
     }
 
     // --- the tree of watched folders ---
@@ -409,10 +406,10 @@ private:
         if (wd < 0) {
             if (error == ENOSPC || error == ENOMEM) {
                 if (!FLimitReported)
-                    Error(error, UnitsText("The system's limit of watched folders is reached, so changes "
-                                           "below \"%1\" are not reported. Raise the limit "
-                                           "fs.inotify.max_user_watches, for example with "
-                                           "\"sysctl fs.inotify.max_user_watches=524288\"")
+                    Error(error, Tr("The system's limit of watched folders is reached, so changes "
+                                    "below \"%1\" are not reported. Raise the limit "
+                                    "fs.inotify.max_user_watches, for example with "
+                                    "\"sysctl fs.inotify.max_user_watches=524288\"")
                                      .arg(Path));
                 FLimitReported = true;
             } else if (error != ENOENT && error != ENOTDIR && Parent >= 0) {

@@ -160,6 +160,20 @@ TEST_F(DirectoryWatch, SettersRestartOnlyOnARealChange)
     EXPECT_FALSE(Watch.Running());
 }
 
+TEST_F(DirectoryWatch, ABufferTooSmallForOneRecordStillReadsTheLongestName)
+{
+    for (const int entries : {0, -5}) {
+        SCOPED_TRACE(entries);
+        Watch.Stop();
+        Watch.SetBufferSize(entries);
+        Watch.Start();
+        const QString longName = QString(255 - 4, QLatin1Char(char('a' + Markers))) + QStringLiteral(".txt");
+        Dir.Write(longName, "x");
+        EXPECT_EQ(Drain(), QStringList({QStringLiteral("added\t") + longName,
+                                        QStringLiteral("modified\t") + longName}));
+    }
+}
+
 TEST_F(DirectoryWatch, FoldersMadeAndWrittenAtOnceAreReportedDownToTheBottom)
 {
     Watch.Start();
