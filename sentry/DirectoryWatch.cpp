@@ -65,12 +65,17 @@ TDirWatchThread::~TDirWatchThread()
 
 void TDirWatchThread::Abort()
 {
+    {
+        QMutexLocker lock(&FReceiverLock);
+        FReceiver = nullptr;
+    }
     if (FReader) FReader->Stop();
 }
 
 void TDirWatchThread::Post(QEvent::Type Type, int Code, const QString& Text)
 {
-    QCoreApplication::postEvent(FReceiver, new TWatchEvent(Type, Code, Text));
+    QMutexLocker lock(&FReceiverLock);
+    if (FReceiver) QCoreApplication::postEvent(FReceiver, new TWatchEvent(Type, Code, Text));
 }
 
 void TDirWatchThread::run()
@@ -126,6 +131,7 @@ void TDirectoryWatch::Stop()
     } else {
         // Never killed: the thread object goes once the worker has left its wait.
         QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        if (thread->isFinished()) thread->deleteLater();
     }
     Changed();
 }

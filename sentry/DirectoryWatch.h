@@ -4,6 +4,7 @@
 // user code but posts every change and error as an event to the watcher.
 
 #include <QEvent>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -108,7 +109,7 @@ public:
                     bool aWatchSubTree);
     ~TDirWatchThread() override;
 
-    // From the creating thread: the worker leaves its wait at once.
+    // From the creating thread: the worker leaves its wait at once and posts nothing more.
     void Abort();
 
 protected:
@@ -118,7 +119,8 @@ private:
     void Post(QEvent::Type Type, int Code, const QString& Text);
 
     bool FWatchSubTree;
-    int FBufferSize; // bytes
+    int FBufferSize;      // bytes
+    QMutex FReceiverLock; // the receiver may go while a slow worker is still busy
     QObject* FReceiver;
     QString FDirectory;
     std::uint32_t FFilter;
