@@ -190,10 +190,13 @@ private:
                 if (errno == EINTR || errno == EAGAIN) continue;
                 return Fail(errno);
             }
-            if (CheckFault(TFileOp::ReadChanges, FRoot, got).Error == ErrNotifyEnumDir)
-                Overflow();
-            else
+            if (CheckFault(TFileOp::ReadChanges, FRoot, got).Error == ErrNotifyEnumDir) {
+                // The batch is lost; what is left is the system's own overflow record.
+                const inotify_event overflow{-1, IN_Q_OVERFLOW, 0, 0};
+                Process(reinterpret_cast<const char*>(&overflow), sizeof overflow);
+            } else {
                 Process(FBuffer.data(), got);
+            }
             if (FEnded) return TReadResult::Ended;
             if (!FOut->isEmpty()) return TReadResult::Notices;
         }

@@ -181,6 +181,21 @@ TEST_F(DirChanges, RenamedFoldersReportTheirContentUnderTheNewName)
               L({"renamed-old\tx2/y2", "renamed-new\tother/moved", "modified\tother/moved/z/f.txt"}));
 }
 
+TEST_F(DirChanges, RenamesArePairedAlsoWhenTheirTwoRecordsComeInTwoReads)
+{
+    // With the smallest buffer, one record of a name this long fills a read.
+    const QString oldName = QString(250, QLatin1Char('o'));
+    const QString newName = QString(250, QLatin1Char('n'));
+    Dir.Write(oldName + QStringLiteral("/f.txt"), "1");
+    auto reader = Open({Dir.Root(), true, NotifyAll, 0});
+    Rename(Dir.Path(oldName), Dir.Path(newName));
+    Dir.Write(newName + QStringLiteral("/f.txt"), "2");
+    EXPECT_EQ(
+        Drain(*reader),
+        QStringList({QStringLiteral("renamed-old\t") + oldName, QStringLiteral("renamed-new\t") + newName,
+                     QStringLiteral("modified\t") + newName + QStringLiteral("/f.txt")}));
+}
+
 TEST_F(DirChanges, FoldersMovedOutAreForgottenAndFoldersMovedInAreReported)
 {
     TTestDir outside;
