@@ -327,6 +327,40 @@ TEST_F(DirChanges, AfterLostRecordsTheOverflowIsReportedAndNewFoldersAreWatched)
               L({"added\tborn/inner/f.txt", "modified\tborn/inner/f.txt", "modified\tkeep/f.txt"}));
 }
 
+TEST_F(DirChanges, ARealQueueOverflowOfTheSystemIsReportedAndWatchingRecovers)
+{
+    // Records queue up while nobody reads: more new files than the queue holds overflow it,
+    // without touching the system's settings.
+    QFile limitFile(QStringLiteral("/proc/sys/fs/inotify/max_queued_events"));
+    ASSERT_TRUE(limitFile.open(QIODevice::ReadOnly));
+    const int limit = limitFile.readAll().trimmed().toInt();
+    if (limit <= 0 || limit > 200000) GTEST_SKIP() << "queue limit " << limit;
+
+    MakeDir(QStringLiteral("burst"));
+    auto reader = Open(true, NotifyFileName);
+    for (int i = 0; i <= limit; ++i) {
+        QFile f(Dir.Path(QStringLiteral("burst/f%1").arg(i)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    MakeDir(QStringLiteral("born/inner")); // its records are lost with the overflow
+
+    TWatchdog watchdog(*reader);
+    QList<TDirNotice> notices;
+    int added = 0;
+    bool overflow = false;
+    while (!overflow && reader->Read(notices) == TReadResult::Notices)
+        for (const TDirNotice& n : std::as_const(notices)) {
+            added += !n.IsError;
+            overflow = overflow || (n.IsError && n.Code == ErrNotifyEnumDir);
+        }
+    EXPECT_TRUE(overflow);
+    EXPECT_GT(added, 0);
+    EXPECT_LE(added, limit);
+
+    Dir.Write(QStringLiteral("born/inner/f.txt"), "x");
+    EXPECT_EQ(Drain(*reader), L({"added\tborn/inner/f.txt"}));
+}
+
 TEST_F(DirChanges, TheWatchLimitIsNamedAndWatchingGoesOnForTheRest)
 {
     Dir.Write(QStringLiteral("full/f.txt"), "1");
