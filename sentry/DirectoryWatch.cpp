@@ -4,6 +4,7 @@
 #include "base/SafeFormat.h"
 #include "platform/DirChanges.h"
 #include "platform/MessageCatalog.h"
+#include "platform/PathRules.h"
 #include "platform/SysErrors.h"
 
 #include <QCoreApplication>
@@ -146,7 +147,8 @@ void TDirectoryWatch::Restart()
 void TDirectoryWatch::SetDirectory(const QString& Value)
 {
     const QString trimmed = Value.trimmed();
-    if (trimmed.compare(FDirectory, Qt::CaseInsensitive) == 0) return;
+    // Names that differ in case name different folders on this host's file systems.
+    if (Platform::SameFileName(trimmed, FDirectory)) return;
     FDirectory = trimmed;
     Restart();
     Changed();

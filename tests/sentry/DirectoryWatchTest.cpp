@@ -137,7 +137,7 @@ TEST_F(DirectoryWatch, SettersRestartOnlyOnARealChange)
 {
     Watch.Start();
     EXPECT_EQ(ChangeCount, 1);
-    Watch.SetDirectory(QStringLiteral(" ") + Dir.Root().toUpper() + QStringLiteral("  "));
+    Watch.SetDirectory(QStringLiteral(" ") + Dir.Root() + QStringLiteral("  "));
     Watch.SetWatchSubTree(true);
     Watch.SetWatchOptions(AllWatchOptions);
     Watch.SetWatchActions(AllWatchActions);
@@ -157,6 +157,10 @@ TEST_F(DirectoryWatch, SettersRestartOnlyOnARealChange)
     Watch.Stop();
     Watch.SetWatchSubTree(false); // stopped: stored, no restart
     EXPECT_EQ(ChangeCount, 6);
+    // Letter case makes another folder here.
+    Watch.SetDirectory(Dir.Root().toUpper());
+    EXPECT_EQ(ChangeCount, 7);
+    EXPECT_EQ(Watch.Directory(), Dir.Root().toUpper());
     EXPECT_FALSE(Watch.Running());
 }
 
