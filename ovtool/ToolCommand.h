@@ -34,3 +34,4 @@ int RunIniCommand(const QStringList& Args, TToolStreams& Io);
 int RunInfoCommand(const QStringList& Args, TToolStreams& Io);
 int RunEncryptCommand(const QStringList& Args, TToolStreams& Io);
 int RunDecryptCommand(const QStringList& Args, TToolStreams& Io);
+int RunWatchCommand(const QStringList& Args, TToolStreams& Io);

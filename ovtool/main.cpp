@@ -18,6 +18,7 @@ const TToolCommand Commands[] = {
     {"encrypt", "encrypt --password-file F [--key-mode 1|2|3] SRC DST   (AES-256 unless given)",
      RunEncryptCommand},
     {"decrypt", "decrypt --password-file F [--key-mode 1|2|3] SRC DST", RunDecryptCommand},
+    {"watch", "watch [--no-subtree] [--seconds N] DIR", RunWatchCommand},
 };
 
 void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)

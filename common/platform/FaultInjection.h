@@ -18,6 +18,8 @@ enum class TFileOp
     SetAttributes,
     SetTimes,
     CreateDirectory,
+    WatchDirectory, // adding a folder to a change notification: fails with Error
+    ReadChanges,    // reading change notifications: ErrNotifyEnumDir loses the batch as an overflow does
 };
 
 struct TFault

@@ -105,6 +105,47 @@ TEST(OvTool, InfoReportsFoldersLanguageAndTheMainProgram)
         << r.Out.toStdString();
 }
 
+TEST(OvTool, WatchPrintsChangesAndEndsOnRequestOrAfterItsTime)
+{
+    TTestDir dir;
+    dir.Write(QStringLiteral("sub/old.txt"), "1");
+    QProcess p;
+    p.start(QStringLiteral(OVTOOL_PATH), {QStringLiteral("watch"), dir.Root()});
+    p.setReadChannel(QProcess::StandardError);
+    QByteArray err;
+    while (!err.contains("watching") && p.waitForReadyRead(60000))
+        err += p.readAllStandardError();
+    ASSERT_TRUE(err.contains("watching")) << err.toStdString();
+
+    dir.Write(QStringLiteral("sub/old.txt"), "2");
+    dir.Write(QStringLiteral("new dir/ü.txt"), "x");
+    const QByteArray expected = "modified\tsub/old.txt\nadded\tnew dir\n";
+    p.setReadChannel(QProcess::StandardOutput);
+    QByteArray out;
+    while (!out.contains("added\tnew dir/\xC3\xBC.txt\n") && p.waitForReadyRead(60000))
+        out += p.readAllStandardOutput();
+    EXPECT_TRUE(out.startsWith(expected)) << out.toStdString();
+    EXPECT_TRUE(out.contains("added\tnew dir/\xC3\xBC.txt\n")) << out.toStdString();
+
+    p.terminate(); // SIGTERM: a clean end
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+
+    const TRun timed = RunTool({QStringLiteral("watch"), QStringLiteral("--seconds"), QStringLiteral("0"),
+                                QStringLiteral("--no-subtree"), dir.Root()});
+    EXPECT_EQ(timed.ExitCode, 0) << timed.Err.toStdString();
+    const TRun missing = RunTool({QStringLiteral("watch"), dir.Path(QStringLiteral("missing"))});
+    EXPECT_EQ(missing.ExitCode, 1);
+    EXPECT_TRUE(missing.Err.contains(QStringLiteral("Error trying to create file handle")))
+        << missing.Err.toStdString();
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("watch")},
+          QStringList{QStringLiteral("watch"), QStringLiteral("--seconds"), QStringLiteral("x"), dir.Root()},
+          QStringList{QStringLiteral("watch"), dir.Root(), QStringLiteral("second")}})
+        EXPECT_EQ(RunTool(args).ExitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
+}
+
 } // namespace
 
 namespace {
