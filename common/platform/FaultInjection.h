@@ -18,6 +18,8 @@ enum class TFileOp
     SetAttributes,
     SetTimes,
     CreateDirectory,
+    WriteStream, // a named side stream of a file
+    SetSecurity, // access control lists
 };
 
 struct TFault

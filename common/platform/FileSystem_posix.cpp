@@ -151,28 +151,30 @@ int TFile::Open(const QString& Name, TOpenAccess Access)
     return 0;
 }
 
-int TFile::OpenNew(const QString& Name, int Flags, unsigned Rights)
+int TFile::OpenNew(const QString& Name, int Flags, unsigned Rights, unsigned CreateFlags)
 {
     Close();
     if (const TFault f = CheckFault(TFileOp::Create, Name); f.Error) return Fail(f.Error);
     const QByteArray path = Encoded(Name);
     const mode_t mode = Rights ? Rights : 0666;
+    if (CreateFlags & cfWriteThrough) Flags |= O_DSYNC;
     const int fd =
         Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | Flags, mode); });
     if (fd < 0) return errno;
+    if (CreateFlags & cfSequential) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     FHandle = fd;
     FName = Name;
     return 0;
 }
 
-int TFile::Create(const QString& Name, unsigned Rights)
+int TFile::Create(const QString& Name, unsigned Rights, unsigned Flags)
 {
-    return OpenNew(Name, O_TRUNC, Rights);
+    return OpenNew(Name, O_TRUNC, Rights, Flags);
 }
 
-int TFile::CreateNew(const QString& Name, unsigned Rights)
+int TFile::CreateNew(const QString& Name, unsigned Rights, unsigned Flags)
 {
-    return OpenNew(Name, O_EXCL, Rights);
+    return OpenNew(Name, O_EXCL, Rights, Flags);
 }
 
 int TFile::Read(void* Buffer, qint64 Count, qint64& Done)
@@ -238,6 +240,12 @@ int TFile::Flush()
 {
     if (FHandle < 0) return Fail(EBADF);
     return Retry([&] { return ::fsync(FHandle); }) != 0 ? errno : 0;
+}
+
+int TFile::DropCache()
+{
+    if (FHandle < 0) return Fail(EBADF);
+    return ::posix_fadvise(FHandle, 0, 0, POSIX_FADV_DONTNEED);
 }
 
 int TFile::Close()
