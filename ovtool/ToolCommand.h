@@ -32,3 +32,4 @@ struct TToolCommand
 
 int RunIniCommand(const QStringList& Args, TToolStreams& Io);
 int RunInfoCommand(const QStringList& Args, TToolStreams& Io);
+int RunCopyCommand(const QStringList& Args, TToolStreams& Io);

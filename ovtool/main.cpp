@@ -15,6 +15,10 @@ const TToolCommand Commands[] = {
      "ini dump FILE",
      RunIniCommand},
     {"info", "info", RunInfoCommand},
+    {"copy",
+     "copy SRC DST [--verify] [--overwrite] [--no-attributes] [--no-time] [--alt-streams] [--acl] "
+     "[--progress]",
+     RunCopyCommand},
 };
 
 void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)
