@@ -71,7 +71,7 @@ TCopyThread::TCopyThread(TNoStart, const TFileData& ASource, const QString& ADes
 void TCopyThread::Init(int ABufSize)
 {
     FBufSize = ABufSize > 0 ? static_cast<std::uint32_t>(ABufSize) : DefaultBufferSize;
-    FBuffer.resize(FBufSize);
+    FBuffer.reset(new char[FBufSize]); // not cleared: only the pages a copy uses are touched
     fTmpDir = WithDelimiter(TempFolder());
 }
 
@@ -205,15 +205,16 @@ int TCopyThread::OpenStreams()
         const qint64 size = sSource->Size();
         SrcSize = size > 0 ? static_cast<std::uint64_t>(size) : 0;
         SourceFileData.FileSize = static_cast<qint64>(SrcSize);
-        // Replacing the source by itself would destroy it before it is read.
-        if (SameFile(SourceNameXL, DestNameXL)) {
-            FSysErrMsg = Tr("Source and destination are the same file");
-            return ceCreateDest;
-        }
     } else {
         SrcSize = SourceFileData.FileSize > 0 ? static_cast<std::uint64_t>(SourceFileData.FileSize) : 0;
     }
-    if (FOverwrite && FileExists(DestNameXL))
+    const bool destExists = FileExists(DestNameXL);
+    // Replacing the source by itself would destroy it before it is read.
+    if (destExists && !FIStreamSource && SameFile(SourceNameXL, DestNameXL)) {
+        FSysErrMsg = Tr("Source and destination are the same file");
+        return ceCreateDest;
+    }
+    if (FOverwrite && destExists)
         if (RecordSysError(SetFileAttributes(DestNameXL, faArchive))) return ceClearAttributes;
     try {
         sDest = std::make_unique<TWriteFileStream>(DestNameXL, FOverwrite, FWriteMode, 0);
@@ -256,7 +257,7 @@ int TCopyThread::ReadBlock(qint64 Count, qint64& Got)
 {
     Got = 0;
     if (!FIStreamSource) {
-        if (const int err = sSource->Read(FBuffer.data(), Count, Got)) {
+        if (const int err = sSource->Read(FBuffer.get(), Count, Got)) {
             RecordSysError(err);
             return ceRead;
         }
@@ -266,7 +267,7 @@ int TCopyThread::ReadBlock(qint64 Count, qint64& Got)
         }
         return 0;
     }
-    if (const int err = iSource->Read(FBuffer.data(), Count, Got)) {
+    if (const int err = iSource->Read(FBuffer.get(), Count, Got)) {
         FSysErrMsg = SysErrorText(err);
         return ceRead;
     }
@@ -279,7 +280,7 @@ int TCopyThread::WriteBlock(qint64 Count)
     try {
         // A short write is followed by one more, which raises the reason (a full disk or another).
         while (done < Count) {
-            const qint64 n = sDest->Write(FBuffer.data() + done, Count - done);
+            const qint64 n = sDest->Write(FBuffer.get() + done, Count - done);
             if (n <= 0) return ceDiskFull;
             done += n;
         }
@@ -297,14 +298,29 @@ int TCopyThread::BlockCopy(bool ToDest, bool ASpeedLimit, qint64 Length)
 {
     int result = 0;
     qint64 left = Length;
+    // File to file without a check to come, the system moves the blocks itself; the CRC is only
+    // needed by the verification. Any failure there hands over to the buffered path, which then
+    // tells a read failure from a write failure.
+    bool inSystem = ToDest && sDest && sSource && !FVerify;
     while (left > 0 && result == 0) {
         WaitUnpaused();
         const qint64 n = qMin<qint64>(FBufSize, left);
         qint64 got = 0;
+        if (inSystem) {
+            const int err = sSource->File().CopyTo(sDest->File(), n, got);
+            if (err != 0 || got < n) inSystem = false;
+            if (err == 0 && got > 0) {
+                UTotal += got;
+                left -= got;
+                DoProgress(acCopy, ASpeedLimit, UTotal);
+                if (UserBreak()) result = ceUserBreak;
+            }
+            continue;
+        }
         if ((result = ReadBlock(n, got))) break;
         UTotal += got;
         DoProgress(ToDest && sDest ? acCopy : acPrepare, ASpeedLimit, UTotal);
-        FCrc = UpdateCrc(FCrc, FBuffer.data(), got);
+        FCrc = UpdateCrc(FCrc, FBuffer.get(), got);
         if (ToDest && sDest) result = WriteBlock(got);
         if (result == 0 && UserBreak()) result = ceUserBreak;
         left -= got;
@@ -376,13 +392,13 @@ int TCopyThread::VerifyCopy()
     for (;;) {
         WaitUnpaused();
         qint64 got = 0;
-        if (RecordSysError(dest.Read(FBuffer.data(), FBufSize, got))) {
+        if (RecordSysError(dest.Read(FBuffer.get(), FBufSize, got))) {
             result = ceVerify;
             break;
         }
         if (got == 0) break;
         total += got;
-        crc = UpdateCrc(crc, FBuffer.data(), got);
+        crc = UpdateCrc(crc, FBuffer.get(), got);
         DoProgress(acVerify, true, total);
         if (UserBreak()) {
             result = ceUserBreak;

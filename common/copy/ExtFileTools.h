@@ -195,7 +195,7 @@ protected:
     QString fTmpDir;
     TFileData SourceFileData;
 
-    std::vector<char> FBuffer;
+    std::unique_ptr<char[]> FBuffer;
     std::shared_ptr<IInputStream> iSource;
     std::unique_ptr<TExtFileStream> sSource;
     std::unique_ptr<TWriteFileStream> sDest;
@@ -247,6 +247,8 @@ public:
 
     TZCompressionLevel CompressionLevel() const { return FCompLevel; }
     void SetCompressionLevel(TZCompressionLevel Value) { FCompLevel = Value; }
+    // CRC-32 of the data read from the source; a plain copy without verification leaves the data
+    // to the system and has none (0).
     std::uint32_t Crc() const { return FCrc; }
     const QString& Filename() const { return FName; }
     void SetFilename(const QString& Value) { FName = Value; }

@@ -36,6 +36,7 @@ public:
     int Flush() { return FFile.Flush(); }
     int Close() { return FFile.Close(); }
     const QString& FileName() const { return FFile.Name(); }
+    Platform::TFile& File() { return FFile; }
 
 private:
     Platform::TFile FFile;

@@ -66,6 +66,11 @@ public:
     int Write(const void* Buffer, qint64 Count, qint64& Done);
     int Seek(qint64 Position);
     int Size(qint64& Bytes) const;
+    // Moves up to Count bytes from this file's position to Dest's inside the system, without
+    // passing them through a buffer; Done as with Write, 0 at the end of this file.
+    // ErrNotSupported (or another code) when the host cannot do it for these two files: then
+    // Read and Write do the work and name the side that failed.
+    int CopyTo(TFile& Dest, qint64 Count, qint64& Done);
     int Flush(); // to the disk
     // Drops the file's pages from the system cache (written ones must be flushed first), so that
     // the next read comes from the disk.

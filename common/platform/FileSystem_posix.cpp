@@ -220,6 +220,35 @@ int TFile::Write(const void* Buffer, qint64 Count, qint64& Done)
     return 0;
 }
 
+int TFile::CopyTo(TFile& Dest, qint64 Count, qint64& Done)
+{
+    Done = -1;
+    if (FHandle < 0 || Dest.FHandle < 0) return Fail(EBADF);
+    if (const TFault f = CheckFault(TFileOp::Read, FName, Count); f.Error)
+        return Fail(f.Error);
+    else if (f.MaxBytes >= 0 && f.MaxBytes < Count)
+        Count = f.MaxBytes;
+    if (const TFault f = CheckFault(TFileOp::Write, Dest.FName, Count); f.Error)
+        return Fail(f.Error);
+    else if (f.MaxBytes >= 0 && f.MaxBytes < Count)
+        Count = f.MaxBytes;
+    qint64 total = 0;
+    while (total < Count) {
+        const ssize_t n = Retry([&] {
+            return ::copy_file_range(FHandle, nullptr, Dest.FHandle, nullptr,
+                                     static_cast<size_t>(Count - total), 0);
+        });
+        if (n < 0) {
+            if (total > 0) break; // report what was moved; the error comes with the next call
+            return errno == EXDEV || errno == EINVAL || errno == ENOSYS ? Fail(EOPNOTSUPP) : errno;
+        }
+        if (n == 0) break;
+        total += n;
+    }
+    Done = total;
+    return 0;
+}
+
 int TFile::Seek(qint64 Position)
 {
     if (FHandle < 0) return Fail(EBADF);

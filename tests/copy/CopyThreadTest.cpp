@@ -107,7 +107,7 @@ TEST(CopyThread, CopiesEverySizeWithOneStartReportAndBlockReportsOnTheMainThread
     }
     // The running CRC-32 of the source is the standard one (check value of "123456789").
     const QString check = dir.Write(QStringLiteral("check.txt"), "123456789");
-    TWinCopyThread t(check, dir.Path(QStringLiteral("check.out")), nullptr, {}, false, 4);
+    TWinCopyThread t(check, dir.Path(QStringLiteral("check.out")), nullptr, {coVerify}, false, 4);
     WaitDone(t);
     EXPECT_EQ(t.Crc(), 0xCBF43926u);
 }
