@@ -70,7 +70,8 @@ TCopyThread::TCopyThread(TNoStart, const TFileData& ASource, const QString& ADes
 
 void TCopyThread::Init(int ABufSize)
 {
-    FBufSize = ABufSize > 0 ? static_cast<std::uint32_t>(ABufSize) : DefaultBufferSize;
+    // A size that is no size, or one no machine should hand a single copy, takes a sound one.
+    FBufSize = ABufSize > 0 ? static_cast<std::uint32_t>(qMin(ABufSize, MaxBufferSize)) : DefaultBufferSize;
     FBuffer.reset(new char[FBufSize]); // not cleared: only the pages a copy uses are touched
     fTmpDir = WithDelimiter(TempFolder());
 }

@@ -94,7 +94,8 @@ class TCopyThread : public QThread
 {
 public:
     // A copy of the file ASourceName to ADestName in blocks of ABufSize bytes (a size below 1
-    // takes DefaultBufferSize). Starts at once unless ASuspend; then Start() starts it.
+    // takes DefaultBufferSize, one above MaxBufferSize is cut to it). Starts at once unless ASuspend; then
+    // Start() starts it.
     TCopyThread(const QString& ASourceName, const QString& ADestName, bool ASuspend, int ABufSize,
                 Priority APriority = InheritPriority);
     // A copy of a stream source (ASource.StreamData.FileStream) in blocks of its proposed size.
@@ -104,6 +105,7 @@ public:
     ~TCopyThread() override;
 
     static constexpr int DefaultBufferSize = 524288;
+    static constexpr int MaxBufferSize = 64 << 20;
 
     void Start();
     // The running step stops after the current block with result 128.

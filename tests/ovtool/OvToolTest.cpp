@@ -158,6 +158,11 @@ TEST(OvTool, CopyVerifiesReportsProgressAndReplacesOnlyWhenAsked)
     EXPECT_EQ(notFound.Err,
               QStringLiteral("0x110E\tError - File not found: \"%1\" (-> Copy)\n").arg(missing));
     EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("x"))));
+    QProcessEnvironment german = env;
+    german.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+    const TRun deutsch = RunTool({QStringLiteral("copy"), missing, dir.Path(QStringLiteral("x"))}, german);
+    EXPECT_EQ(deutsch.Err,
+              QStringLiteral("0x110E\tFehler - Datei nicht gefunden: \"%1\" (-> Kopieren)\n").arg(missing));
 
     for (const QStringList& args :
          {QStringList{QStringLiteral("copy"), src},
