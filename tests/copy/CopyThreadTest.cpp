@@ -14,9 +14,11 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 using namespace Platform;
@@ -110,6 +112,25 @@ TEST(CopyThread, CopiesEverySizeWithOneStartReportAndBlockReportsOnTheMainThread
     TWinCopyThread t(check, dir.Path(QStringLiteral("check.out")), nullptr, {coVerify}, false, 4);
     WaitDone(t);
     EXPECT_EQ(t.Crc(), 0xCBF43926u);
+}
+
+TEST(CopyThread, CopiesAcrossFileSystemsWhereTheSystemCannotMoveTheBlocksItself)
+{
+    QTemporaryDir shm(QStringLiteral("/dev/shm/copytest.XXXXXX"));
+    TTestDir dir;
+    struct stat a, b;
+    if (!shm.isValid() || ::stat("/dev/shm", &a) != 0 ||
+        ::stat(QFile::encodeName(dir.Root()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+        GTEST_SKIP() << "no second file system at hand";
+    const QByteArray data = Pattern(5 * Block + 11);
+    QFile f(shm.filePath(QStringLiteral("src.bin")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
+    f.close();
+    const QString dst = dir.Path(QStringLiteral("dst.bin"));
+    TWinCopyThread t(f.fileName(), dst, nullptr, PlainOptions(), false, Block);
+    WaitDone(t);
+    EXPECT_EQ(t.ErrorCode(), 0) << ErrorText(t, dst).toStdString();
+    EXPECT_EQ(ReadAll(dst), data);
 }
 
 TEST(CopyThread, CarriesTimeAndAttributesOverAsAsked)
