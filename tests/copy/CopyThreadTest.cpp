@@ -348,17 +348,23 @@ TEST(CopyThread, PausedThreadWaitsBetweenBlocksUntilResumed)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_TRUE(t.Paused());
 
-    // While paused nothing moves; the events keep being served the whole time.
-    QDeadlineTimer window(300);
-    while (!window.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // The source changes behind the first block while the copy stands at the gate: a copy that
+    // did not wait would have taken (some of) the old bytes.
+    QByteArray changed = data;
+    for (qsizetype i = Block; i < changed.size(); ++i)
+        changed[i] = static_cast<char>(~changed[i]);
+    QFile f(src);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.seek(Block));
+    ASSERT_EQ(f.write(changed.mid(Block)), changed.size() - Block);
+    f.close();
+    QCoreApplication::processEvents();
     EXPECT_EQ(rec.Reports.size(), 2);
     EXPECT_FALSE(t.Done());
 
     t.SetPaused(false);
     WaitDone(t);
     EXPECT_EQ(t.ErrorCode(), 0);
-    EXPECT_EQ(ReadAll(dst), data);
+    EXPECT_EQ(ReadAll(dst), changed);
 }
 
 TEST(CopyThread, FreeingARunningThreadCancelsItEvenWhileAReportIsPending)
