@@ -35,3 +35,4 @@ int RunInfoCommand(const QStringList& Args, TToolStreams& Io);
 int RunEncryptCommand(const QStringList& Args, TToolStreams& Io);
 int RunDecryptCommand(const QStringList& Args, TToolStreams& Io);
 int RunWatchCommand(const QStringList& Args, TToolStreams& Io);
+int RunCopyCommand(const QStringList& Args, TToolStreams& Io);

@@ -19,6 +19,10 @@ const TToolCommand Commands[] = {
      RunEncryptCommand},
     {"decrypt", "decrypt --password-file F [--key-mode 1|2|3] SRC DST", RunDecryptCommand},
     {"watch", "watch [--no-subtree] [--seconds N] DIR", RunWatchCommand},
+    {"copy",
+     "copy SRC DST [--verify] [--overwrite] [--no-attributes] [--no-time] [--alt-streams] [--acl] "
+     "[--progress]",
+     RunCopyCommand},
 };
 
 void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)

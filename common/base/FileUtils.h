@@ -59,6 +59,7 @@ public:
     int Close() { return FFile.Close(); }
 
     const QString& FileName() const { return FFileName; }
+    Platform::TFile& File() { return FFile; }
 
 protected:
     Platform::TFile FFile;

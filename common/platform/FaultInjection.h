@@ -20,6 +20,8 @@ enum class TFileOp
     CreateDirectory,
     WatchDirectory, // adding a folder to a change notification: fails with Error
     ReadChanges,    // reading change notifications: ErrNotifyEnumDir loses the batch as an overflow does
+    WriteStream, // a named side stream of a file
+    SetSecurity, // access control lists
 };
 
 struct TFault

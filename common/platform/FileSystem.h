@@ -32,6 +32,13 @@ enum class TOpenAccess
     ReadWrite,
 };
 
+// How a created file is written.
+enum TCreateFlag : unsigned
+{
+    cfWriteThrough = 0x1, // every write reaches the disk before it returns
+    cfSequential = 0x2,   // read and written front to back: read ahead more
+};
+
 // An open file; closes itself. Move-only.
 class TFile
 {
@@ -46,10 +53,10 @@ public:
     // Opens an existing file.
     int Open(const QString& Name, TOpenAccess Access);
     // Creates a file for reading and writing, replacing an existing one. Rights are permission
-    // bits; 0 gives the usual 0666 less the umask.
-    int Create(const QString& Name, unsigned Rights = 0);
+    // bits; 0 gives the usual 0666 less the umask. Flags: TCreateFlag values.
+    int Create(const QString& Name, unsigned Rights = 0, unsigned Flags = 0);
     // Creates a file that must not exist yet (ErrFileExists otherwise).
-    int CreateNew(const QString& Name, unsigned Rights = 0);
+    int CreateNew(const QString& Name, unsigned Rights = 0, unsigned Flags = 0);
 
     // Reads up to Count bytes; Done is the number read, fewer only at the end of the file.
     // On failure Done is -1.
@@ -59,7 +66,15 @@ public:
     int Write(const void* Buffer, qint64 Count, qint64& Done);
     int Seek(qint64 Position);
     int Size(qint64& Bytes) const;
+    // Moves up to Count bytes from this file's position to Dest's inside the system, without
+    // passing them through a buffer; Done as with Write, 0 at the end of this file.
+    // ErrNotSupported (or another code) when the host cannot do it for these two files: then
+    // Read and Write do the work and name the side that failed.
+    int CopyTo(TFile& Dest, qint64 Count, qint64& Done);
     int Flush(); // to the disk
+    // Drops the file's pages from the system cache (written ones must be flushed first), so that
+    // the next read comes from the disk.
+    int DropCache();
     int Close();
 
     bool IsOpen() const { return FHandle >= 0; }
@@ -67,7 +82,7 @@ public:
     int Handle() const { return FHandle; }
 
 private:
-    int OpenNew(const QString& Name, int Flags, unsigned Rights);
+    int OpenNew(const QString& Name, int Flags, unsigned Rights, unsigned CreateFlags);
 
     int FHandle = -1;
     QString FName;

@@ -151,28 +151,30 @@ int TFile::Open(const QString& Name, TOpenAccess Access)
     return 0;
 }
 
-int TFile::OpenNew(const QString& Name, int Flags, unsigned Rights)
+int TFile::OpenNew(const QString& Name, int Flags, unsigned Rights, unsigned CreateFlags)
 {
     Close();
     if (const TFault f = CheckFault(TFileOp::Create, Name); f.Error) return Fail(f.Error);
     const QByteArray path = Encoded(Name);
     const mode_t mode = Rights ? Rights : 0666;
+    if (CreateFlags & cfWriteThrough) Flags |= O_DSYNC;
     const int fd =
         Retry([&] { return ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | Flags, mode); });
     if (fd < 0) return errno;
+    if (CreateFlags & cfSequential) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     FHandle = fd;
     FName = Name;
     return 0;
 }
 
-int TFile::Create(const QString& Name, unsigned Rights)
+int TFile::Create(const QString& Name, unsigned Rights, unsigned Flags)
 {
-    return OpenNew(Name, O_TRUNC, Rights);
+    return OpenNew(Name, O_TRUNC, Rights, Flags);
 }
 
-int TFile::CreateNew(const QString& Name, unsigned Rights)
+int TFile::CreateNew(const QString& Name, unsigned Rights, unsigned Flags)
 {
-    return OpenNew(Name, O_EXCL, Rights);
+    return OpenNew(Name, O_EXCL, Rights, Flags);
 }
 
 int TFile::Read(void* Buffer, qint64 Count, qint64& Done)
@@ -218,6 +220,35 @@ int TFile::Write(const void* Buffer, qint64 Count, qint64& Done)
     return 0;
 }
 
+int TFile::CopyTo(TFile& Dest, qint64 Count, qint64& Done)
+{
+    Done = -1;
+    if (FHandle < 0 || Dest.FHandle < 0) return Fail(EBADF);
+    if (const TFault f = CheckFault(TFileOp::Read, FName, Count); f.Error)
+        return Fail(f.Error);
+    else if (f.MaxBytes >= 0 && f.MaxBytes < Count)
+        Count = f.MaxBytes;
+    if (const TFault f = CheckFault(TFileOp::Write, Dest.FName, Count); f.Error)
+        return Fail(f.Error);
+    else if (f.MaxBytes >= 0 && f.MaxBytes < Count)
+        Count = f.MaxBytes;
+    qint64 total = 0;
+    while (total < Count) {
+        const ssize_t n = Retry([&] {
+            return ::copy_file_range(FHandle, nullptr, Dest.FHandle, nullptr,
+                                     static_cast<size_t>(Count - total), 0);
+        });
+        if (n < 0) {
+            if (total > 0) break; // report what was moved; the error comes with the next call
+            return errno == EXDEV || errno == EINVAL || errno == ENOSYS ? Fail(EOPNOTSUPP) : errno;
+        }
+        if (n == 0) break;
+        total += n;
+    }
+    Done = total;
+    return 0;
+}
+
 int TFile::Seek(qint64 Position)
 {
     if (FHandle < 0) return Fail(EBADF);
@@ -238,6 +269,12 @@ int TFile::Flush()
 {
     if (FHandle < 0) return Fail(EBADF);
     return Retry([&] { return ::fsync(FHandle); }) != 0 ? errno : 0;
+}
+
+int TFile::DropCache()
+{
+    if (FHandle < 0) return Fail(EBADF);
+    return ::posix_fadvise(FHandle, 0, 0, POSIX_FADV_DONTNEED);
 }
 
 int TFile::Close()

@@ -4,6 +4,7 @@
 
 #include "fixtures/TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -197,6 +198,75 @@ TEST(OvTool, EncryptAndDecryptTheContainer)
                       QStringLiteral("--key-mode"), QStringLiteral("4"), src, enc},
           QStringList{QStringLiteral("decrypt"), QStringLiteral("--password-file"), pw, enc}}) {
         EXPECT_EQ(RunTool(args).ExitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+QProcessEnvironment EnglishEnv(const TTestDir& Dir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), Dir.Root());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), Dir.Path(QStringLiteral("cfg")));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    env.remove(QStringLiteral("LANGUAGE"));
+    return env;
+}
+
+TEST(OvTool, CopyVerifiesReportsProgressAndReplacesOnlyWhenAsked)
+{
+    TTestDir dir;
+    const QProcessEnvironment env = EnglishEnv(dir);
+    QByteArray data(1500000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7 + i / 509);
+    const QString src = dir.Write(QStringLiteral("src.bin"), data);
+    const QString dst = dir.Path(QStringLiteral("dst.bin"));
+
+    const TRun ok = RunTool(
+        {QStringLiteral("copy"), src, dst, QStringLiteral("--verify"), QStringLiteral("--progress")}, env);
+    EXPECT_EQ(ok.ExitCode, 0) << ok.Err.toStdString();
+    EXPECT_EQ(ok.Out, QStringLiteral("ratio 100.0%\n"));
+    EXPECT_TRUE(ok.Err.contains(QStringLiteral("copy 100%\n")) &&
+                ok.Err.endsWith(QStringLiteral("verify 100%\n")))
+        << ok.Err.toStdString();
+    EXPECT_EQ(ReadAll(dst), data);
+
+    // Without --overwrite an existing destination stays as it is.
+    const QString old = dir.Write(QStringLiteral("old.bin"), "old");
+    const TRun refused = RunTool({QStringLiteral("copy"), src, old}, env);
+    EXPECT_EQ(refused.ExitCode, 1);
+    EXPECT_TRUE(refused.Err.startsWith(
+        QStringLiteral("0x1101\tError - Could not create file: \"%1\" (System error: ").arg(old)))
+        << refused.Err.toStdString();
+    EXPECT_TRUE(refused.Err.endsWith(QStringLiteral(") (-> Copy)\n")));
+    EXPECT_EQ(ReadAll(old), "old");
+
+    // With it even a read-only one is replaced, and nothing is left beside it.
+    QFile::setPermissions(old, QFile::ReadOwner);
+    const TRun replaced = RunTool({QStringLiteral("copy"), src, old, QStringLiteral("--overwrite")}, env);
+    EXPECT_EQ(replaced.ExitCode, 0) << replaced.Err.toStdString();
+    EXPECT_EQ(ReadAll(old), data);
+    EXPECT_EQ(QDir(dir.Root()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+    const QString missing = dir.Path(QStringLiteral("missing.bin"));
+    const TRun notFound = RunTool({QStringLiteral("copy"), missing, dir.Path(QStringLiteral("x"))}, env);
+    EXPECT_EQ(notFound.ExitCode, 1);
+    EXPECT_EQ(notFound.Err,
+              QStringLiteral("0x110E\tError - File not found: \"%1\" (-> Copy)\n").arg(missing));
+    EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("x"))));
+    QProcessEnvironment german = env;
+    german.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+    const TRun deutsch = RunTool({QStringLiteral("copy"), missing, dir.Path(QStringLiteral("x"))}, german);
+    EXPECT_EQ(deutsch.Err,
+              QStringLiteral("0x110E\tFehler - Datei nicht gefunden: \"%1\" (-> Kopieren)\n").arg(missing));
+
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("copy"), src},
+          QStringList{QStringLiteral("copy"), src, dst, QStringLiteral("--fast")}}) {
+        const TRun r = RunTool(args, env);
+        EXPECT_EQ(r.ExitCode, 2) << r.Err.toStdString();
+        EXPECT_TRUE(r.Err.contains(QStringLiteral("ovtool copy SRC DST")));
     }
 }
 
