@@ -32,3 +32,7 @@ struct TToolCommand
 
 int RunIniCommand(const QStringList& Args, TToolStreams& Io);
 int RunInfoCommand(const QStringList& Args, TToolStreams& Io);
+int RunFilterCommand(const QStringList& Args, TToolStreams& Io);
+int RunTaskCommand(const QStringList& Args, TToolStreams& Io);
+int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io);
+int RunVolumeCommand(const QStringList& Args, TToolStreams& Io);
