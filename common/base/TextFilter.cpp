@@ -23,7 +23,10 @@ void Decode(const QString& Text, bool Dot, TCodePoints& Raw, TCodePoints& Folded
         if (QChar::isHighSurrogate(c) && i + 1 < n && Text.at(i + 1).isLowSurrogate())
             c = QChar::surrogateToUcs4(char16_t(c), Text.at(++i).unicode());
         Raw.append(c);
-        Folded.append(QChar::toCaseFolded(c));
+        if (c < 128)
+            Folded.append(c >= U'A' && c <= U'Z' ? c + 32 : c);
+        else
+            Folded.append(QChar::toCaseFolded(c));
     }
     if (Dot) {
         Raw.append(U'.');
@@ -153,7 +156,21 @@ struct TMask
     bool Matches(const char32_t* Raw, const char32_t* Folded, qsizetype N) const
     {
         if (Malformed) return false;
-        const size_t m = Tokens.size();
+        size_t m = Tokens.size();
+        // The characters after the last "*" sit at the end of the name: check them first, which
+        // settles the common "*.ext" at once.
+        size_t tail = 0;
+        while (tail < m && Tokens[m - 1 - tail].Kind != TTokenKind::Star)
+            ++tail;
+        if (tail < m) {
+            if (qsizetype(tail) > N) return false;
+            for (size_t k = 0; k < tail; ++k) {
+                const qsizetype at = N - qsizetype(tail) + qsizetype(k);
+                if (!One(Tokens[m - tail + k], Raw[at], Folded[at])) return false;
+            }
+            m -= tail;
+            N -= qsizetype(tail);
+        }
         size_t p = 0;
         qsizetype t = 0;
         size_t starP = SIZE_MAX;
@@ -318,7 +335,7 @@ void TTextFilter::SetMaskList(const QString& Value)
 
 const TTextFilter::TMaskList& TTextFilter::Masks() const
 {
-    if (!FCompiled || FCompiled->Source != FMask || FCompiled->Sep != FSep)
+    if (!FCompiled) // dropped by every change of the list or the separator
         FCompiled = std::make_unique<TMaskList>(FMask, FSep);
     return *FCompiled;
 }

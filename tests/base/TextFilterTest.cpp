@@ -1,6 +1,11 @@
 #include "base/TextFilter.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QStringList>
+
+#include <cstdint>
+#include <iterator>
 #include <gtest/gtest.h>
 
 namespace {
@@ -239,6 +244,61 @@ TEST(TextFilter, MatchesMaskReportsMalformedMasks)
     EXPECT_FALSE(MatchesMask(QStringLiteral("E:\\Back%up\\"), QStringLiteral("*%*%*")));
     EXPECT_FALSE(MatchesMask(QStringLiteral("[a"), QStringLiteral("[a"), &malformed));
     EXPECT_TRUE(malformed);
+}
+
+} // namespace
+
+namespace {
+
+// Differential: single masks against Python's fnmatch (case folded on both sides) on random masks
+// and names. The two agree wherever both define a mask; malformed masks are not generated.
+TEST(TextFilter, MasksAgreeWithPythonFnmatch)
+{
+    const char* const maskParts[] = {"a", "b", "B", ".", "*", "?", "[ab]", "[!a]", "[a-c]", "[!b-c.]", "*a", "ä"};
+    const char* const nameParts[] = {"a", "b", "c", "A", "B", ".", "Ä", "x"};
+    std::uint32_t seed = 20261211;
+    auto next = [&](std::uint32_t N) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % N;
+    };
+    QStringList masks, names;
+    QByteArray lines;
+    for (int i = 0; i < 3000; ++i) {
+        QString mask, name;
+        for (std::uint32_t k = 0, n = 1 + next(6); k < n; ++k)
+            mask += QString::fromUtf8(maskParts[next(std::size(maskParts))]);
+        for (std::uint32_t k = 0, n = next(8); k < n; ++k)
+            name += QString::fromUtf8(nameParts[next(std::size(nameParts))]);
+        masks.append(mask);
+        names.append(name);
+        lines += mask.toUtf8() + '\t' + name.toUtf8() + '\n';
+    }
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, fnmatch\n"
+                                 "for line in sys.stdin.read().split('\\n')[:-1]:\n"
+                                 "    mask, name = line.split('\\t')\n"
+                                 "    print(int(fnmatch.fnmatchcase(name.casefold(), mask.casefold())))\n")});
+    ASSERT_TRUE(python.waitForStarted(30000)) << "python3 is needed for this test";
+    python.write(lines);
+    python.closeWriteChannel();
+    ASSERT_TRUE(python.waitForFinished(60000));
+    const QStringList theirs = QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(theirs.size(), masks.size()) << python.readAllStandardError().toStdString();
+    int differences = 0, matches = 0;
+    for (qsizetype i = 0; i < masks.size() && differences < 10; ++i) {
+        bool malformed = false;
+        const bool ours = MatchesMask(names[i], masks[i], &malformed);
+        ASSERT_FALSE(malformed) << masks[i].toStdString();
+        matches += ours;
+        if (ours != (theirs[i] == QLatin1String("1"))) {
+            ++differences;
+            ADD_FAILURE() << "mask " << masks[i].toStdString() << " name " << names[i].toStdString()
+                          << ": ours " << ours << ", fnmatch " << theirs[i].toStdString();
+        }
+    }
+    EXPECT_GT(matches, 100); // the sample is not all misses
 }
 
 } // namespace
