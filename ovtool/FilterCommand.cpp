@@ -15,12 +15,17 @@ int RunFilterCommand(const QStringList& Args, TToolStreams& Io)
     QStringList rest;
     for (qsizetype i = 0; i < Args.size(); ++i) {
         const QString& a = Args[i];
-        if (a == QLatin1String("--regex")) regular = true;
-        else if (a == QLatin1String("--dirs")) fileFilter = false;
-        else if (a == QLatin1String("--exclude")) mode = fmExclude;
-        else if (a == QLatin1String("--match-case")) ignoreCase = false;
+        if (a == QLatin1String("--regex"))
+            regular = true;
+        else if (a == QLatin1String("--dirs"))
+            fileFilter = false;
+        else if (a == QLatin1String("--exclude"))
+            mode = fmExclude;
+        else if (a == QLatin1String("--match-case"))
+            ignoreCase = false;
         else if (a == QLatin1String("--sep")) {
-            if (i + 1 >= Args.size() || Args[i + 1].size() != 1) throw EUsageError(QStringLiteral("--sep takes one character"));
+            if (i + 1 >= Args.size() || Args[i + 1].size() != 1)
+                throw EUsageError(QStringLiteral("--sep takes one character"));
             sep = Args[++i].at(0);
         } else if (a.startsWith(QLatin1String("--")) && rest.isEmpty()) {
             throw EUsageError(SafeFormat(QStringLiteral("unknown option \"%s\""), {a}));

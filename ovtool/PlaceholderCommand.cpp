@@ -26,7 +26,8 @@ int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io)
             const QString at = value();
             env.Now = QDateTime::fromString(at, Qt::ISODate);
             if (!env.Now.isValid())
-                throw EUsageError(SafeFormat(QStringLiteral("\"%s\" is no date and time (YYYY-MM-DDTHH:MM:SS)"), {at}));
+                throw EUsageError(
+                    SafeFormat(QStringLiteral("\"%s\" is no date and time (YYYY-MM-DDTHH:MM:SS)"), {at}));
         } else if (a == QLatin1String("--volume")) {
             volume = value();
         } else if (a == QLatin1String("--dest")) {
@@ -39,11 +40,16 @@ int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io)
     const QString& set = rest[0];
     const QString& text = rest[1];
     QString out;
-    if (set == QLatin1String("date")) out = ReplaceDatePlaceholders(text, counter, env);
-    else if (set == QLatin1String("path")) out = ReplacePathPlaceholders(text, env);
-    else if (set == QLatin1String("dest")) out = ReplaceDestPlaceholders(text, volume, counter, env);
-    else if (set == QLatin1String("log")) out = ReplaceLogPlaceholders(text, dest, env);
-    else throw EUsageError(SafeFormat(QStringLiteral("unknown set \"%s\""), {set}));
+    if (set == QLatin1String("date"))
+        out = ReplaceDatePlaceholders(text, counter, env);
+    else if (set == QLatin1String("path"))
+        out = ReplacePathPlaceholders(text, env);
+    else if (set == QLatin1String("dest"))
+        out = ReplaceDestPlaceholders(text, volume, counter, env);
+    else if (set == QLatin1String("log"))
+        out = ReplaceLogPlaceholders(text, dest, env);
+    else
+        throw EUsageError(SafeFormat(QStringLiteral("unknown set \"%s\""), {set}));
     Io.Out << out << '\n';
     return ExitOk;
 }
@@ -60,7 +66,8 @@ int RunVolumeCommand(const QStringList& Args, TToolStreams& Io)
     case TVolumeResolve::VolumeMissing: {
         QString label, rest;
         SplitVolumeLabelPath(path, label, rest);
-        Io.Err << SafeFormat(QStringLiteral("ovtool volume: no volume labelled \"%s\" is mounted"), {label}) << '\n';
+        Io.Err << SafeFormat(QStringLiteral("ovtool volume: no volume labelled \"%s\" is mounted"), {label})
+               << '\n';
         return ExitFailure;
     }
     case TVolumeResolve::NotLabelForm:

@@ -63,7 +63,8 @@ int RunTaskCommand(const QStringList& Args, TToolStreams& Io)
     const QString verb = Args.value(0);
     auto expect = [&](qsizetype Count) {
         if (Args.size() != Count)
-            throw EUsageError(SafeFormat(QStringLiteral("\"%s\" takes %d arguments"), {verb, int(Count - 1)}));
+            throw EUsageError(
+                SafeFormat(QStringLiteral("\"%s\" takes %d arguments"), {verb, int(Count - 1)}));
     };
     if (verb == QLatin1String("check")) {
         expect(2);

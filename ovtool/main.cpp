@@ -15,8 +15,7 @@ const TToolCommand Commands[] = {
      "ini dump FILE",
      RunIniCommand},
     {"info", "info", RunInfoCommand},
-    {"filter",
-     "filter [--regex] [--dirs] [--exclude] [--match-case] [--sep C] PATTERN [NAME...]",
+    {"filter", "filter [--regex] [--dirs] [--exclude] [--match-case] [--sep C] PATTERN [NAME...]",
      RunFilterCommand},
     {"task",
      "task check FILE\n"

@@ -11,7 +11,8 @@ bool IsDelimiterAnyForm(QChar C)
 
 bool HasDriveLetter(const QString& Path)
 {
-    return Path.size() >= 2 && Path.at(1) == QLatin1Char(':') && Path.at(0).unicode() < 128 && Path.at(0).isLetter();
+    return Path.size() >= 2 && Path.at(1) == QLatin1Char(':') && Path.at(0).unicode() < 128 &&
+           Path.at(0).isLetter();
 }
 
 bool IsUncPath(const QString& Path)
@@ -56,7 +57,8 @@ TVolumeResolve ResolveVolumeLabelPath(const QString& Path, QString& Resolved, Pl
     }
     if (!rest.isEmpty() && IsDelimiterAnyForm(rest.at(0))) rest.remove(0, 1);
     const QString mount = WithoutRoot(info.MountPoint);
-    Resolved = rest.isEmpty() ? (mount.isEmpty() ? QStringLiteral("/") : mount) : mount + QLatin1Char('/') + rest;
+    Resolved =
+        rest.isEmpty() ? (mount.isEmpty() ? QStringLiteral("/") : mount) : mount + QLatin1Char('/') + rest;
     return TVolumeResolve::Resolved;
 }
 
@@ -79,8 +81,10 @@ QString DestinationDrive(const QString& Path, Platform::TVolumes& Volumes)
     if (!drive.isEmpty()) return drive;
     Platform::TVolumeInfo info;
     QString label, rest;
-    if (SplitVolumeLabelPath(Path, label, rest)) return Volumes.FindLabel(label, info) ? WithoutRoot(info.MountPoint) : QString();
-    if (Platform::IsAbsolutePath(Path) && Volumes.VolumeOfPath(Path, info)) return WithoutRoot(info.MountPoint);
+    if (SplitVolumeLabelPath(Path, label, rest))
+        return Volumes.FindLabel(label, info) ? WithoutRoot(info.MountPoint) : QString();
+    if (Platform::IsAbsolutePath(Path) && Volumes.VolumeOfPath(Path, info))
+        return WithoutRoot(info.MountPoint);
     return QString();
 }
 
@@ -88,8 +92,10 @@ QString DestinationVolumeLabel(const QString& Path, Platform::TVolumes& Volumes)
 {
     Platform::TVolumeInfo info;
     QString label, rest;
-    if (SplitVolumeLabelPath(Path, label, rest)) return Volumes.FindLabel(label, info) ? info.Label : QString();
-    if (Platform::IsAbsolutePath(Path) && !IsUncPath(Path) && Volumes.VolumeOfPath(Path, info)) return info.Label;
+    if (SplitVolumeLabelPath(Path, label, rest))
+        return Volumes.FindLabel(label, info) ? info.Label : QString();
+    if (Platform::IsAbsolutePath(Path) && !IsUncPath(Path) && Volumes.VolumeOfPath(Path, info))
+        return info.Label;
     return QString();
 }
 

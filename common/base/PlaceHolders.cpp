@@ -121,35 +121,44 @@ QString ReplaceDatePlaceholders(const QString& Text, int Counter, const TPlaceho
     QString s = ReplaceSet(
         Text,
         {
-            {"%date%", [&] { return Digits(d.year(), 4) + QLatin1Char('-') + Digits(d.month(), 2) + QLatin1Char('-') + Digits(d.day(), 2); }},
+            {"%date%",
+             [&] {
+                 return Digits(d.year(), 4) + QLatin1Char('-') + Digits(d.month(), 2) + QLatin1Char('-') +
+                        Digits(d.day(), 2);
+             }},
             {"%yaw%", [&] { return YearAndWeek(d); }},
-            {"%dow%", [&] { return WithoutDots(Env.Locale.standaloneDayName(d.dayOfWeek(), QLocale::ShortFormat)); }},
-            {"%ldow%", [&] { return WithoutDots(Env.Locale.standaloneDayName(d.dayOfWeek(), QLocale::LongFormat)); }},
+            {"%dow%",
+             [&] { return WithoutDots(Env.Locale.standaloneDayName(d.dayOfWeek(), QLocale::ShortFormat)); }},
+            {"%ldow%",
+             [&] { return WithoutDots(Env.Locale.standaloneDayName(d.dayOfWeek(), QLocale::LongFormat)); }},
             {"%dnw%", [&] { return Digits(d.dayOfWeek(), 1); }},
             {"%day%", [&] { return Digits(d.dayOfYear(), 3); }},
             {"%week%", [&] { return Digits(d.weekNumber(), 2); }},
             {"%dom%", [&] { return Digits(d.day(), 2); }},
             {"%wom%", [&] { return Digits(WeekOfMonth(d), 1); }},
             {"%month%", [&] { return Digits(d.month(), 2); }},
-            {"%lmonth%", [&] { return WithoutDots(Env.Locale.standaloneMonthName(d.month(), QLocale::LongFormat)); }},
+            {"%lmonth%",
+             [&] { return WithoutDots(Env.Locale.standaloneMonthName(d.month(), QLocale::LongFormat)); }},
             {"%year%", [&] { return Digits(d.year(), 4); }},
             {"%user%", [&] { return Env.UserName; }},
             {"%computer%", [&] { return Env.ComputerName; }},
         });
     if (Counter > 0) s = ReplaceCounters(s, d, Counter);
-    return ReplaceSet(s, {
-                             {"%time%", [&] { return Digits(t.hour(), 2) + Digits(t.minute(), 2) + Digits(t.second(), 2); }},
-                             {"%hour%", [&] { return Digits(t.hour(), 2); }},
-                             {"%minute%", [&] { return Digits(t.minute(), 2); }},
-                             {"%d#?%", [] { return QString(); }},
-                             {"%w#?%", [] { return QString(); }},
-                             {"%m#?%", [] { return QString(); }},
-                             {"%v#?%", [] { return QString(); }},
-                             {"%username%", [&] { return Env.UserName; }},
-                             {"%computername%", [&] { return Env.ComputerName; }},
-                             {"%volume%", [] { return QString(); }},
-                             {"%mode%", [] { return QString(); }},
-                         });
+    return ReplaceSet(
+        s,
+        {
+            {"%time%", [&] { return Digits(t.hour(), 2) + Digits(t.minute(), 2) + Digits(t.second(), 2); }},
+            {"%hour%", [&] { return Digits(t.hour(), 2); }},
+            {"%minute%", [&] { return Digits(t.minute(), 2); }},
+            {"%d#?%", [] { return QString(); }},
+            {"%w#?%", [] { return QString(); }},
+            {"%m#?%", [] { return QString(); }},
+            {"%v#?%", [] { return QString(); }},
+            {"%username%", [&] { return Env.UserName; }},
+            {"%computername%", [&] { return Env.ComputerName; }},
+            {"%volume%", [] { return QString(); }},
+            {"%mode%", [] { return QString(); }},
+        });
 }
 
 QString ReplacePathPlaceholders(const QString& Text, const TPlaceholderEnv& Env)
@@ -182,9 +191,12 @@ QString ReplacePathPlaceholders(const QString& Text, const TPlaceholderEnv& Env)
                     return Folder(p.isEmpty() ? KnownFolderPath(TKnownFolder::Public) : p);
                 }},
                {"%programfiles%", [] { return Folder(GetProgramFolder(TProgramFolder::pfProgramFiles64)); }},
-               {"%commonprogramfiles%", [] { return Folder(GetProgramFolder(TProgramFolder::pfCommonFiles64)); }},
-               {"%programfiles(x86)%", [] { return Folder(GetProgramFolder(TProgramFolder::pfProgramFilesX86)); }},
-               {"%commonprogramfiles(x86)%", [] { return Folder(GetProgramFolder(TProgramFolder::pfCommonFilesX86)); }},
+               {"%commonprogramfiles%",
+                [] { return Folder(GetProgramFolder(TProgramFolder::pfCommonFiles64)); }},
+               {"%programfiles(x86)%",
+                [] { return Folder(GetProgramFolder(TProgramFolder::pfProgramFilesX86)); }},
+               {"%commonprogramfiles(x86)%",
+                [] { return Folder(GetProgramFolder(TProgramFolder::pfCommonFilesX86)); }},
                {"%programdata%", [] { return CommonAppData(); }},
                {"%userprofile%", [] { return Folder(KnownFolderPath(TKnownFolder::Profile)); }},
            });
@@ -217,7 +229,8 @@ QString ReplaceEnvironmentPlaceholders(const QString& Text)
     return out;
 }
 
-QString ReplaceDestPlaceholders(const QString& Text, const QString& Volume, int Counter, const TPlaceholderEnv& Env)
+QString ReplaceDestPlaceholders(const QString& Text, const QString& Volume, int Counter,
+                                const TPlaceholderEnv& Env)
 {
     QString s = Text;
     s.replace(QLatin1String("%volume%"), Volume, Qt::CaseInsensitive);
@@ -232,7 +245,11 @@ QString ReplaceLogPlaceholders(const QString& Text, const QString& Dest, const T
     return ReplaceSet(
         Text,
         {
-            {"%date%", [&] { return Digits(d.year(), 4) + QLatin1Char('-') + Digits(d.month(), 2) + QLatin1Char('-') + Digits(d.day(), 2); }},
+            {"%date%",
+             [&] {
+                 return Digits(d.year(), 4) + QLatin1Char('-') + Digits(d.month(), 2) + QLatin1Char('-') +
+                        Digits(d.day(), 2);
+             }},
             {"%time%", [&] { return Digits(t.hour(), 2) + Digits(t.minute(), 2) + Digits(t.second(), 2); }},
             {"%yaw%", [&] { return YearAndWeek(d); }},
             {"%yam%", [&] { return Digits(d.year(), 4) + QLatin1Char('-') + Digits(d.month(), 2); }},

@@ -103,8 +103,8 @@ TRegExpr::TResult TRegExpr::Find(QStringView Subject) const
     }
     static const char16_t Empty[1] = {0}; // PCRE2 10.42 refuses a null subject, also an empty one
     const char16_t* text = Subject.isEmpty() ? Empty : Subject.utf16();
-    const int rc = pcre2_match(D->Code, reinterpret_cast<PCRE2_SPTR16>(text), PCRE2_SIZE(Subject.size()), 0, 0,
-                               D->MatchData, D->MatchContext);
+    const int rc = pcre2_match(D->Code, reinterpret_cast<PCRE2_SPTR16>(text), PCRE2_SIZE(Subject.size()), 0,
+                               0, D->MatchData, D->MatchContext);
     if (rc >= 0) return TResult::Match;
     if (rc == PCRE2_ERROR_NOMATCH) return TResult::NoMatch;
     FErrorText = PcreMessage(rc);

@@ -21,8 +21,8 @@ public:
     // The bounds of one search. The defaults keep the worst search at a few tens of milliseconds.
     struct TLimits
     {
-        unsigned MatchLimit = 2'000'000;  // backtracking steps
-        unsigned DepthLimit = 10'000;     // nested backtracking points
+        unsigned MatchLimit = 2'000'000;   // backtracking steps
+        unsigned DepthLimit = 10'000;      // nested backtracking points
         unsigned HeapLimitKiB = 20 * 1024; // memory for backtracking
         unsigned MaxPatternLength = 32 * 1024;
     };

@@ -155,7 +155,8 @@ TTaskCheck CheckTaskFile(const QString& FileName, QList<TTaskSourceDir>* Sources
     }
     if (Sources) {
         for (const TTaskSource& s : task.Sources)
-            if (!s.Source.isEmpty() && Platform::DirectoryExists(s.Source)) Sources->append({s.Source, s.Index});
+            if (!s.Source.isEmpty() && Platform::DirectoryExists(s.Source))
+                Sources->append({s.Source, s.Index});
     }
     return CheckBackupTask(task, Sources != nullptr);
 }

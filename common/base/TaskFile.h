@@ -59,7 +59,7 @@ struct TBackupTask
     int DirCount = 0;
     QString LogName;
     int BackupCount = 1;
-    QString Volume; // "Volume" of section "Dir000"
+    QString Volume;             // "Volume" of section "Dir000"
     QList<TTaskSource> Sources; // only existing sections with an index below DirCount
 
     // The source with this index, or nullptr when its section is missing.

@@ -80,7 +80,7 @@ struct TToken
 struct TMask
 {
     bool Empty = false;
-    bool Negate = false;     // began with "!"
+    bool Negate = false; // began with "!"
     bool EndsWithDot = false;
     bool Malformed = false;
     std::vector<TToken> Tokens;
@@ -93,7 +93,8 @@ struct TMask
         for (qsizetype i = 0; i < n; ++i) {
             const char32_t c = cps[i];
             if (c == U'*') {
-                if (Tokens.empty() || Tokens.back().Kind != TTokenKind::Star) Tokens.push_back({TTokenKind::Star});
+                if (Tokens.empty() || Tokens.back().Kind != TTokenKind::Star)
+                    Tokens.push_back({TTokenKind::Star});
             } else if (c == U'?') {
                 Tokens.push_back({TTokenKind::AnyChar});
             } else if (c == U'[') {
@@ -118,8 +119,8 @@ struct TMask
                         haveLast = false;
                     } else {
                         const char32_t s = cps[i];
-                        set.Ranges.push_back({s, s, QChar::toCaseFolded(s), QChar::toCaseFolded(s), QChar::toUpper(s),
-                                              QChar::toUpper(s)});
+                        set.Ranges.push_back({s, s, QChar::toCaseFolded(s), QChar::toCaseFolded(s),
+                                              QChar::toUpper(s), QChar::toUpper(s)});
                         haveLast = true;
                     }
                     ++i;
@@ -246,7 +247,8 @@ struct TTextFilter::TMaskList
     }
 };
 
-TTextFilter::TTextFilter(bool AIsFileFilter, bool AIgnoreCase) : FIsFileFilter(AIsFileFilter), FIgnoreCase(AIgnoreCase)
+TTextFilter::TTextFilter(bool AIsFileFilter, bool AIgnoreCase)
+    : FIsFileFilter(AIsFileFilter), FIgnoreCase(AIgnoreCase)
 {
     Reset();
 }
@@ -271,7 +273,8 @@ void TTextFilter::Assign(const TTextFilter& AFilter)
     FSep = AFilter.FSep;
     FCompiled.reset();
     // The expression is copied too: a copy of a regular filter must filter like it.
-    if (!FRegex.Compile(AFilter.FRegex.Pattern(), FIgnoreCase)) FRegex.Compile(QStringLiteral("."), FIgnoreCase);
+    if (!FRegex.Compile(AFilter.FRegex.Pattern(), FIgnoreCase))
+        FRegex.Compile(QStringLiteral("."), FIgnoreCase);
 }
 
 QString TTextFilter::Filter() const

@@ -73,10 +73,10 @@ struct TMountEntry
 {
     unsigned Major = 0;
     unsigned Minor = 0;
-    QString Root;       // the folder of the file system that is mounted ("/" for all of it)
+    QString Root; // the folder of the file system that is mounted ("/" for all of it)
     QString MountPoint;
     QString FsType;
-    QString Source;     // the device, as the kernel names it
+    QString Source; // the device, as the kernel names it
 };
 QList<TMountEntry> ParseMountInfo(const QByteArray& Content);
 } // namespace VolumeParsing

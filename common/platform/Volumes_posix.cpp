@@ -111,7 +111,8 @@ QString CanonicalPath(const QString& Path)
         const QString real = RealPath(head);
         if (!real.isEmpty()) {
             if (tail.isEmpty()) return real;
-            return (real == QLatin1String("/") ? real : real + QLatin1Char('/')) + tail.join(QLatin1Char('/'));
+            return (real == QLatin1String("/") ? real : real + QLatin1Char('/')) +
+                   tail.join(QLatin1Char('/'));
         }
         const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
         if (slash < 0 || head == QLatin1String("/")) return QDir::cleanPath(Path);
@@ -138,7 +139,9 @@ struct TLabelLink
 class THostVolumes : public TVolumes
 {
 public:
-    THostVolumes(const QString& ByLabel, const QString& MountInfo) : FByLabel(ByLabel), FMountInfo(MountInfo) {}
+    THostVolumes(const QString& ByLabel, const QString& MountInfo) : FByLabel(ByLabel), FMountInfo(MountInfo)
+    {
+    }
 
     bool FindLabel(const QString& Label, TVolumeInfo& Info) override
     {

@@ -27,11 +27,24 @@ TEST(PlaceHolders, DateAndTimeSets)
         const char* Text;
         const char* Value;
     } cases[] = {
-        {"%yaw%", "2010-48"},  {"%dow%", "Sat"},     {"%LDOW%", "Saturday"}, {"%dnw%", "6"},
-        {"%day%", "338"},      {"%week%", "48"},     {"%dom%", "04"},        {"%wom%", "1"},
-        {"%month%", "12"},     {"%lmonth%", "December"}, {"%year%", "2010"}, {"%user%", "anna"},
-        {"%computer%", "pc1"}, {"%hour%", "14"},     {"%minute%", "05"},     {"%username%", "anna"},
-        {"%computername%", "pc1"}, {"[%volume%%mode%%d#?%%w#?%%m#?%%v#?%]", "[]"},
+        {"%yaw%", "2010-48"},
+        {"%dow%", "Sat"},
+        {"%LDOW%", "Saturday"},
+        {"%dnw%", "6"},
+        {"%day%", "338"},
+        {"%week%", "48"},
+        {"%dom%", "04"},
+        {"%wom%", "1"},
+        {"%month%", "12"},
+        {"%lmonth%", "December"},
+        {"%year%", "2010"},
+        {"%user%", "anna"},
+        {"%computer%", "pc1"},
+        {"%hour%", "14"},
+        {"%minute%", "05"},
+        {"%username%", "anna"},
+        {"%computername%", "pc1"},
+        {"[%volume%%mode%%d#?%%w#?%%m#?%%v#?%]", "[]"},
         {"%date%%date%-%Date%", "2010-12-042010-12-04-2010-12-04"},
         {"%perspath%/%foo%/100%", "%perspath%/%foo%/100%"}, // not of these sets
     };
@@ -59,11 +72,13 @@ TEST(PlaceHolders, RotatingCounters)
         int Counter;
         const char* Value;
     } cases[] = {
-        {"%d#7%", 1, "3"},           {"%v#12%", 13, "01"},        {"%v#12%", 0, "%v#12%"},
-        {"%d#x%", 1, ""},            {"%d#0%", 1, ""},            {"%d#%", 1, ""},
-        {"%D#7%-%d#7%", 1, "3-3"},   {"%d#7%-%d#3%", 1, "3-%d#3%"}, // only the first number counts
-        {"%d#7", 1, "%d#7"},         {"%d#366%", 1, "010"},       {"%w#53%", 1, "01"},
-        {"%m#12%", 1, "01"},         {"%v#100%", 250, "050"},     {"%d#99999999999%", 1, ""},
+        {"%d#7%", 1, "3"},          {"%v#12%", 13, "01"},
+        {"%v#12%", 0, "%v#12%"},    {"%d#x%", 1, ""},
+        {"%d#0%", 1, ""},           {"%d#%", 1, ""},
+        {"%D#7%-%d#7%", 1, "3-3"},  {"%d#7%-%d#3%", 1, "3-%d#3%"}, // only the first number counts
+        {"%d#7", 1, "%d#7"},        {"%d#366%", 1, "010"},
+        {"%w#53%", 1, "01"},        {"%m#12%", 1, "01"},
+        {"%v#100%", 250, "050"},    {"%d#99999999999%", 1, ""},
         {"%v#3%", 2147483647, "1"},
     };
     for (const auto& c : cases)
@@ -74,11 +89,12 @@ TEST(PlaceHolders, EnvironmentAndDestination)
 {
     TScopedEnv temp("OV_TEST_TEMP", QStringLiteral("/var/tmp/ov"));
     TScopedEnv empty("OV_TEST_EMPTY", QString());
-    EXPECT_EQ(ReplaceEnvironmentPlaceholders(QStringLiteral("%evar(OV_TEST_TEMP)%\\x")), QStringLiteral("/var/tmp/ov\\x"));
+    EXPECT_EQ(ReplaceEnvironmentPlaceholders(QStringLiteral("%evar(OV_TEST_TEMP)%\\x")),
+              QStringLiteral("/var/tmp/ov\\x"));
     EXPECT_EQ(ReplaceEnvironmentPlaceholders(QStringLiteral("%EVAR(OV_TEST_TEMP)%/a/%evar(OV_TEST_TEMP)%")),
               QStringLiteral("/var/tmp/ov/a//var/tmp/ov"));
-    for (const char* stays : {"%evar(OV_TEST_UNSET_ANYWHERE)%/x", "%evar(OV_TEST_EMPTY)%", "%evar(OV_TEST_TEMP%",
-                              "%evar()%", "5%evar(OV_TEST_TEMP)"})
+    for (const char* stays : {"%evar(OV_TEST_UNSET_ANYWHERE)%/x", "%evar(OV_TEST_EMPTY)%",
+                              "%evar(OV_TEST_TEMP%", "%evar()%", "5%evar(OV_TEST_TEMP)"})
         EXPECT_EQ(ReplaceEnvironmentPlaceholders(QString::fromUtf8(stays)), QString::fromUtf8(stays));
     // A "%" before the token pairs with its first sign: the token is not found.
     EXPECT_EQ(ReplaceEnvironmentPlaceholders(QStringLiteral("50%/%evar(OV_TEST_TEMP)%")),
@@ -170,9 +186,11 @@ TEST(PlaceHolders, AgreeWithGnuDate)
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
     date.setProcessEnvironment(env);
-    date.start(QStringLiteral("date"), {QStringLiteral("-f"), file, QStringLiteral("+%G-%V %j %V %u %F %a %A %B")});
+    date.start(QStringLiteral("date"),
+               {QStringLiteral("-f"), file, QStringLiteral("+%G-%V %j %V %u %F %a %A %B")});
     ASSERT_TRUE(date.waitForFinished(60000));
-    const QStringList theirs = QString::fromUtf8(date.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList theirs =
+        QString::fromUtf8(date.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(theirs.size(), ours.size());
     int differences = 0;
     for (qsizetype i = 0; i < ours.size() && differences < 5; ++i)

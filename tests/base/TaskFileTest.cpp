@@ -45,11 +45,12 @@ TEST(TaskFile, ReadsTheKeysWithTheirDefaults)
     EXPECT_TRUE(d.Sources.isEmpty());
 
     // UTF-8 with its mark, lower-case keys, a source with every key missing.
-    const QString full = dir.Write(QStringLiteral("Full.buj"), "\xEF\xBB\xBF[global]\r\ndestination=/media/Sicherung ü\r\n"
-                                                               "DestMode=1\r\nDriveId=Lw?\r\nCompress=1\r\nCompressAsZip=7\r\n"
-                                                               "NoCompTypes=zip,7z\r\nDirCount=2\r\nLogName=x.log\r\n"
-                                                               "BackupCount=5\r\n[Dir001]\r\nSource=/src\r\n"
-                                                               "[Dir000]\r\nVolume=Data\r\n"_qba);
+    const QString full =
+        dir.Write(QStringLiteral("Full.buj"), "\xEF\xBB\xBF[global]\r\ndestination=/media/Sicherung ü\r\n"
+                                              "DestMode=1\r\nDriveId=Lw?\r\nCompress=1\r\nCompressAsZip=7\r\n"
+                                              "NoCompTypes=zip,7z\r\nDirCount=2\r\nLogName=x.log\r\n"
+                                              "BackupCount=5\r\n[Dir001]\r\nSource=/src\r\n"
+                                              "[Dir000]\r\nVolume=Data\r\n"_qba);
     const TBackupTask t = ReadBackupTask(full);
     EXPECT_EQ(t.Destination, QStringLiteral("/media/Sicherung ü"));
     EXPECT_EQ(t.DestMode, 1);
@@ -89,12 +90,14 @@ TEST(TaskFile, ChecksWhetherDirectBackupCanUseTheTask)
     };
     TTestDir dir;
     for (const auto& c : cases) {
-        const QString file = WriteTask(dir, QStringLiteral("T.buj"),
-                                       QStringLiteral("[Global]\n") + QString::fromUtf8(c.Global) + QStringLiteral("\n"));
+        const QString file =
+            WriteTask(dir, QStringLiteral("T.buj"),
+                      QStringLiteral("[Global]\n") + QString::fromUtf8(c.Global) + QStringLiteral("\n"));
         QList<TTaskSourceDir> sources;
         EXPECT_EQ(CheckTaskFile(file, &sources), c.Expected) << c.Global;
     }
-    const QString noSources = WriteTask(dir, QStringLiteral("N.buj"), QStringLiteral("[Global]\nDestination=/b\n"));
+    const QString noSources =
+        WriteTask(dir, QStringLiteral("N.buj"), QStringLiteral("[Global]\nDestination=/b\n"));
     EXPECT_EQ(CheckTaskFile(noSources), tcUsable);
     EXPECT_EQ(CheckTaskFile(dir.Path(QStringLiteral("missing.buj"))), tcNotFound);
     QDir().mkpath(dir.Path(QStringLiteral("folder.buj")));
@@ -121,7 +124,8 @@ TEST(TaskFile, CollectsExistingSourcesByTheirIndex)
         dir, QStringLiteral("T.buj"),
         QStringLiteral("[Global]\nDestination=/b\nDirCount=3\n[Dir000]\nSource=%1\n[Dir002]\nSource=%2\n"
                        "[Dir003]\nSource=%3\n[Dir2]\nSource=%3\n[Dir0001]\nSource=%3\n[Dir001x]\nSource=%3\n")
-            .arg(dir.Path(QStringLiteral("a")), dir.Path(QStringLiteral("c")), dir.Path(QStringLiteral("d"))));
+            .arg(dir.Path(QStringLiteral("a")), dir.Path(QStringLiteral("c")),
+                 dir.Path(QStringLiteral("d"))));
     QList<TTaskSourceDir> sources;
     EXPECT_EQ(CheckTaskFile(file, &sources), tcUsable);
     ASSERT_EQ(sources.size(), 2);
@@ -139,9 +143,10 @@ TEST(TaskFile, CollectsExistingSourcesByTheirIndex)
 TEST(TaskFile, HugeCountsCostNothing)
 {
     TTestDir dir;
-    const QString file = WriteTask(dir, QStringLiteral("T.buj"),
-                                   QStringLiteral("[Global]\nDirCount=2147483647\n[Dir1999999999]\nSource=/x\n"
-                                                  "[Dir000]\nSubCount=2147483647\nSubDir000=a\nSubDir99999999=z\n"));
+    const QString file =
+        WriteTask(dir, QStringLiteral("T.buj"),
+                  QStringLiteral("[Global]\nDirCount=2147483647\n[Dir1999999999]\nSource=/x\n"
+                                 "[Dir000]\nSubCount=2147483647\nSubDir000=a\nSubDir99999999=z\n"));
     QElapsedTimer t;
     t.start();
     const TBackupTask task = ReadBackupTask(file);
@@ -158,7 +163,8 @@ TEST(TaskFile, ConditionTextsAndMethodNames)
                              "The following conditions must be met for OvSentry:\n"
                              "Backup method: Separate files - Separate directories for drives\n"
                              "or Original full directory structure, no FTP, no encryption, no placeholders"));
-    EXPECT_EQ(TaskCheckText(tcNotFound, QStringLiteral("x.buj")), QStringLiteral("Task file not found: x.buj"));
+    EXPECT_EQ(TaskCheckText(tcNotFound, QStringLiteral("x.buj")),
+              QStringLiteral("Task file not found: x.buj"));
     EXPECT_EQ(TaskCheckText(tcUnreadable, QStringLiteral("x.buj")),
               QStringLiteral("Error reading from backup task: x.buj"));
     EXPECT_EQ(TaskCheckText(tcUsable, QStringLiteral("x.buj")), QString());
@@ -181,8 +187,10 @@ TEST(TaskFile, MapsTheSelectionKeys)
 
     TTaskSource s;
     s.SubDirs = {QStringLiteral("\\abs\\path"), QStringLiteral("C:\\x"), QStringLiteral("/abs"),
-                 QStringLiteral("\"docs\""), QStringLiteral("a/b"), QString(), QStringLiteral("\"")};
-    EXPECT_EQ(TaskSubDirList(s), (QStringList{QStringLiteral("docs"), QStringLiteral("a/b"), QStringLiteral("\"")}));
+                 QStringLiteral("\"docs\""),    QStringLiteral("a/b"),   QString(),
+                 QStringLiteral("\"")};
+    EXPECT_EQ(TaskSubDirList(s),
+              (QStringList{QStringLiteral("docs"), QStringLiteral("a/b"), QStringLiteral("\"")}));
 
     const struct
     {
@@ -191,8 +199,9 @@ TEST(TaskFile, MapsTheSelectionKeys)
         TFilterMode Mode;
         const char* Filter;
     } dirCases[] = {
-        {"#^tmp", true, fmInclude, "^tmp"}, {"##tmp", false, fmInclude, "#tmp"}, {"a,b", false, fmInclude, "a|b"},
-        {"", false, fmOff, "*"},            {"#", false, fmInclude, "*"},        {"[x,y*", false, fmInclude, "*"},
+        {"#^tmp", true, fmInclude, "^tmp"}, {"##tmp", false, fmInclude, "#tmp"},
+        {"a,b", false, fmInclude, "a|b"},   {"", false, fmOff, "*"},
+        {"#", false, fmInclude, "*"},       {"[x,y*", false, fmInclude, "*"},
         {"#(", true, fmInclude, "."},
     };
     for (const auto& c : dirCases) {
@@ -215,10 +224,14 @@ TEST(TaskFile, MapsTheSelectionKeys)
         TFilterMode Mode;
         const char* Stored;
     } fileCases[] = {
-        {false, 1, "*.*", fmOff, "*"},           {false, 1, "*", fmOff, "*"},
-        {false, 2, "*.tmp|~*", fmExclude, "*.tmp|~*.*"}, {false, 1, "[bad", fmOff, "*"},
-        {true, 1, "*.*", fmInclude, "."},        {true, 1, "\\.doc$", fmInclude, "\\.doc$"},
-        {true, 2, "(", fmExclude, "."},          {false, 9, "*.doc", fmOff, "*.doc"},
+        {false, 1, "*.*", fmOff, "*"},
+        {false, 1, "*", fmOff, "*"},
+        {false, 2, "*.tmp|~*", fmExclude, "*.tmp|~*.*"},
+        {false, 1, "[bad", fmOff, "*"},
+        {true, 1, "*.*", fmInclude, "."},
+        {true, 1, "\\.doc$", fmInclude, "\\.doc$"},
+        {true, 2, "(", fmExclude, "."},
+        {false, 9, "*.doc", fmOff, "*.doc"},
     };
     for (const auto& c : fileCases) {
         TTaskSource src;
@@ -240,8 +253,9 @@ TEST(TaskFile, LogNameOfATask)
     const TPlaceholderEnv env = FixedEnv(&volumes);
     const QString logs = dir.Path(QStringLiteral("logs"));
     auto logName = [&](const QString& Global, const QString& Dir000 = QString()) {
-        const QString file = WriteTask(dir, QStringLiteral("Daily.buj"),
-                                       QStringLiteral("[Global]\n") + Global + QStringLiteral("\n[Dir000]\n") + Dir000);
+        const QString file =
+            WriteTask(dir, QStringLiteral("Daily.buj"),
+                      QStringLiteral("[Global]\n") + Global + QStringLiteral("\n[Dir000]\n") + Dir000);
         return GetBackupLogName(file, logs, env);
     };
     EXPECT_EQ(logName(QStringLiteral("LogName=%dest%\\%taskname%.log\nDestination=E:\\B")),
@@ -249,13 +263,15 @@ TEST(TaskFile, LogNameOfATask)
     EXPECT_EQ(logName(QStringLiteral("LogName=%DEST%/%TaskName%.log\nDestination=/srv/b")),
               QStringLiteral("/srv/b/Daily.log"));
     EXPECT_EQ(logName(QStringLiteral("Destination=/srv/b")), logs + QStringLiteral("/Orvanta.log"));
-    EXPECT_EQ(logName(QStringLiteral("LogName=%taskname%-%date%.log")), logs + QStringLiteral("/Daily-2010-12-04.log"));
+    EXPECT_EQ(logName(QStringLiteral("LogName=%taskname%-%date%.log")),
+              logs + QStringLiteral("/Daily-2010-12-04.log"));
     EXPECT_EQ(logName(QStringLiteral("LogName=/var/log/%yam%.log")), QStringLiteral("/var/log/2010-12.log"));
     // The volume-label form is resolved; %volume% and the counters of the destination are filled in.
-    EXPECT_EQ(logName(QStringLiteral("LogName=%dest%/%taskname%.log\nDestination=:backup:/data/%volume%/%v#3%\n"
-                                     "BackupCount=5"),
-                      QStringLiteral("Volume=Src\n")),
-              QStringLiteral("/media/anna/USB/data/Src/2/Daily.log"));
+    EXPECT_EQ(
+        logName(QStringLiteral("LogName=%dest%/%taskname%.log\nDestination=:backup:/data/%volume%/%v#3%\n"
+                               "BackupCount=5"),
+                QStringLiteral("Volume=Src\n")),
+        QStringLiteral("/media/anna/USB/data/Src/2/Daily.log"));
     // Without a destination %dest% is empty, and the rest is taken relative to the log folder.
     EXPECT_EQ(logName(QStringLiteral("LogName=%dest%x.log")), logs + QStringLiteral("/x.log"));
     EXPECT_EQ(GetBackupLogName(QString(), logs, env), QString());

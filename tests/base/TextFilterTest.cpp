@@ -5,8 +5,8 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <iterator>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace {
 
@@ -62,8 +62,14 @@ const TCase Cases[] = {
     // letters beyond ASCII ignore case too; "?" takes a whole character outside the BMP
     {false, false, fmInclude, "ÄRGER*", "ärger.txt", true},
     {false, false, fmInclude, "[ä-ö]*", "Öl", true},
-    {false, false, fmInclude, "a?b", "a\xF0\x9F\x98\x80" "b", true},
-    {false, false, fmInclude, "a??b", "a\xF0\x9F\x98\x80" "b", false},
+    {false, false, fmInclude, "a?b",
+     "a\xF0\x9F\x98\x80"
+     "b",
+     true},
+    {false, false, fmInclude, "a??b",
+     "a\xF0\x9F\x98\x80"
+     "b",
+     false},
     // regular expressions: an unanchored search
     {true, true, fmInclude, "\\.txt$", "A.TXT", true},
     {true, true, fmInclude, "\\.txt$", "a.txt.bak", false},
@@ -162,7 +168,8 @@ TEST(TextFilter, HostileMaskTakesPolynomialTime)
     const QString name = QString(4000, QLatin1Char('a'));
     TTextFilter f(false, true);
     f.SetMode(fmInclude);
-    f.SetFilter(mask + QStringLiteral("|") + QStringLiteral("*[a-z]?[!x]").repeated(200) + QStringLiteral("c"));
+    f.SetFilter(mask + QStringLiteral("|") + QStringLiteral("*[a-z]?[!x]").repeated(200) +
+                QStringLiteral("c"));
     QElapsedTimer t;
     t.start();
     EXPECT_FALSE(f.MatchesFilter(name));
@@ -177,7 +184,7 @@ TEST(TextFilter, RunawayExpressionCountsAsNoMatch)
     {
         const char* Expr;
         const char* Matching;
-    } exprs[] = {{"(a+)+$", "aaa"},       {"(a|aa)+$", "aa"},   {"(?:a*)*b", "aab"},
+    } exprs[] = {{"(a+)+$", "aaa"},          {"(a|aa)+$", "aa"}, {"(?:a*)*b", "aab"},
                  {"^(\\w+\\s?)*$", "ab cd"}, {"(a|a?)+b", "ab"}, {"(a*)*c", "ac"}};
     for (const auto& [expr, matching] : exprs) {
         TTextFilter f(true, true);
@@ -254,7 +261,8 @@ namespace {
 // and names. The two agree wherever both define a mask; malformed masks are not generated.
 TEST(TextFilter, MasksAgreeWithPythonFnmatch)
 {
-    const char* const maskParts[] = {"a", "b", "B", ".", "*", "?", "[ab]", "[!a]", "[a-c]", "[!b-c.]", "*a", "ä"};
+    const char* const maskParts[] = {"a",    "b",    "B",     ".",       "*",  "?",
+                                     "[ab]", "[!a]", "[a-c]", "[!b-c.]", "*a", "ä"};
     const char* const nameParts[] = {"a", "b", "c", "A", "B", ".", "Ä", "x"};
     std::uint32_t seed = 20261211;
     auto next = [&](std::uint32_t N) {
@@ -284,7 +292,8 @@ TEST(TextFilter, MasksAgreeWithPythonFnmatch)
     python.write(lines);
     python.closeWriteChannel();
     ASSERT_TRUE(python.waitForFinished(60000));
-    const QStringList theirs = QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList theirs =
+        QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(theirs.size(), masks.size()) << python.readAllStandardError().toStdString();
     int differences = 0, matches = 0;
     for (qsizetype i = 0; i < masks.size() && differences < 10; ++i) {

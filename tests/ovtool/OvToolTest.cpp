@@ -152,18 +152,20 @@ TEST(OvTool, TaskCheckShowAndLogName)
     QDir().mkpath(dir.Path(QStringLiteral("src")));
     const QString good = dir.Write(
         QStringLiteral("Daily.buj"),
-        Utf16LEWithMark(QStringLiteral("[Global]\r\nDestination=/srv/b\r\nCompress=1\r\nDirCount=2\r\n"
-                                       "LogName=%dest%/%taskname%.log\r\n[Dir001]\r\nSource=%1\r\nFilterMode=2\r\n"
-                                       "Filter=*.tmp\r\nDirFilter=#^cache\r\nSubCount=1\r\nSubDir000=\"docs\"\r\n")
-                            .arg(dir.Path(QStringLiteral("src")))));
+        Utf16LEWithMark(
+            QStringLiteral("[Global]\r\nDestination=/srv/b\r\nCompress=1\r\nDirCount=2\r\n"
+                           "LogName=%dest%/%taskname%.log\r\n[Dir001]\r\nSource=%1\r\nFilterMode=2\r\n"
+                           "Filter=*.tmp\r\nDirFilter=#^cache\r\nSubCount=1\r\nSubDir000=\"docs\"\r\n")
+                .arg(dir.Path(QStringLiteral("src")))));
     TRun r = RunTool({QStringLiteral("task"), QStringLiteral("check"), good});
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_EQ(r.Out, QStringLiteral("result 0\nDir001 %1\n").arg(dir.Path(QStringLiteral("src"))));
 
     r = RunTool({QStringLiteral("task"), QStringLiteral("show"), good});
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-    for (const char* line : {"Compression=gzip\n", "FileFilter=exclude masks \"*.tmp\"\n",
-                             "DirFilter=include regex \"^cache\"\n", "SubDirs=all except docs\n", "[Dir001]\n"})
+    for (const char* line :
+         {"Compression=gzip\n", "FileFilter=exclude masks \"*.tmp\"\n",
+          "DirFilter=include regex \"^cache\"\n", "SubDirs=all except docs\n", "[Dir001]\n"})
         EXPECT_TRUE(r.Out.contains(QString::fromUtf8(line))) << line << r.Out.toStdString();
 
     r = RunTool({QStringLiteral("task"), QStringLiteral("logname"), good, QStringLiteral("/var/log/ov")});
@@ -177,7 +179,9 @@ TEST(OvTool, TaskCheckShowAndLogName)
     r = RunTool({QStringLiteral("task"), QStringLiteral("check"), dir.Path(QStringLiteral("none.buj"))});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_TRUE(r.Err.startsWith(QStringLiteral("Task file not found: "))) << r.Err.toStdString();
-    EXPECT_EQ(RunTool({QStringLiteral("task"), QStringLiteral("show"), dir.Path(QStringLiteral("none.buj"))}).ExitCode, 1);
+    EXPECT_EQ(RunTool({QStringLiteral("task"), QStringLiteral("show"), dir.Path(QStringLiteral("none.buj"))})
+                  .ExitCode,
+              1);
     EXPECT_EQ(RunTool(Words("task frobnicate x")).ExitCode, 2);
 }
 
@@ -204,13 +208,15 @@ TEST(OvTool, PlaceholdersAndVolumes)
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_TRUE(r.Err.contains(QStringLiteral("\"OTHER\""))) << r.Err.toStdString();
 
-    r = RunTool({QStringLiteral("placeholders"), QStringLiteral("log"), QStringLiteral("%drive%/logs/%volume%-%yam%"),
-                 QStringLiteral("--dest"), QStringLiteral("/media/anna/USB/b"), QStringLiteral("--at"),
+    r = RunTool({QStringLiteral("placeholders"), QStringLiteral("log"),
+                 QStringLiteral("%drive%/logs/%volume%-%yam%"), QStringLiteral("--dest"),
+                 QStringLiteral("/media/anna/USB/b"), QStringLiteral("--at"),
                  QStringLiteral("2019-07-04T06:07:08")},
                 env);
     EXPECT_EQ(r.Out, QStringLiteral("/media/anna/USB/logs/BACKUP-2019-07\n"));
-    r = RunTool({QStringLiteral("placeholders"), QStringLiteral("dest"), QStringLiteral("/b/%volume%/%date%_%time%/%v#3%"),
-                 QStringLiteral("--volume"), QStringLiteral("Data"), QStringLiteral("--counter"), QStringLiteral("4"),
+    r = RunTool({QStringLiteral("placeholders"), QStringLiteral("dest"),
+                 QStringLiteral("/b/%volume%/%date%_%time%/%v#3%"), QStringLiteral("--volume"),
+                 QStringLiteral("Data"), QStringLiteral("--counter"), QStringLiteral("4"),
                  QStringLiteral("--at"), QStringLiteral("2010-12-04T14:05:09")});
     EXPECT_EQ(r.Out, QStringLiteral("/b/Data/2010-12-04_140509/1\n"));
     EXPECT_EQ(RunTool(Words("placeholders date x --at yesterday")).ExitCode, 2);

@@ -15,7 +15,8 @@ TEST(Volumes, DecodesTheKernelsAndUdevsEscapes)
     EXPECT_EQ(VolumeParsing::DecodeUdevName("My\\x20Disk\\x2fA"), QStringLiteral("My Disk/A"));
     EXPECT_EQ(VolumeParsing::DecodeUdevName("Sicherung-\xC3\xBC"), QStringLiteral("Sicherung-ü"));
     EXPECT_EQ(VolumeParsing::DecodeUdevName("bad\\xZZ\\x2"), QStringLiteral("bad\\xZZ\\x2"));
-    EXPECT_EQ(VolumeParsing::DecodeMountField("/media/My\\040Disk\\134x"), QStringLiteral("/media/My Disk\\x"));
+    EXPECT_EQ(VolumeParsing::DecodeMountField("/media/My\\040Disk\\134x"),
+              QStringLiteral("/media/My Disk\\x"));
 
     const QList<VolumeParsing::TMountEntry> entries = VolumeParsing::ParseMountInfo(
         "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
@@ -42,13 +43,15 @@ protected:
         const QString sdc = Dir.Write(QStringLiteral("dev/sdc1"), "");
         ASSERT_TRUE(QFile::link(sdb, Dir.Path(QStringLiteral("by-label/BACKUP"))));
         ASSERT_TRUE(QFile::link(sdc, Dir.Path(QStringLiteral("by-label/My\\x20Disk"))));
-        ASSERT_TRUE(QFile::link(Dir.Path(QStringLiteral("dev/gone")), Dir.Path(QStringLiteral("by-label/GONE"))));
-        Dir.Write(QStringLiteral("mountinfo"), QStringLiteral("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-                                                              "40 22 8:17 / /media/anna/USB rw - vfat %1 rw\n"
-                                                              "42 22 8:33 /sub /mnt/bind rw - ext4 %2 rw\n"
-                                                              "41 22 8:33 / /media/anna/My\\040Disk rw - ext4 %2 rw\n")
-                                                   .arg(sdb, sdc)
-                                                   .toUtf8());
+        ASSERT_TRUE(
+            QFile::link(Dir.Path(QStringLiteral("dev/gone")), Dir.Path(QStringLiteral("by-label/GONE"))));
+        Dir.Write(QStringLiteral("mountinfo"),
+                  QStringLiteral("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                 "40 22 8:17 / /media/anna/USB rw - vfat %1 rw\n"
+                                 "42 22 8:33 /sub /mnt/bind rw - ext4 %2 rw\n"
+                                 "41 22 8:33 / /media/anna/My\\040Disk rw - ext4 %2 rw\n")
+                      .arg(sdb, sdc)
+                      .toUtf8());
         Host = CreateHostVolumes(Dir.Path(QStringLiteral("by-label")), Dir.Path(QStringLiteral("mountinfo")));
     }
 
