@@ -23,6 +23,17 @@ const TToolCommand Commands[] = {
      "copy SRC DST [--verify] [--overwrite] [--no-attributes] [--no-time] [--alt-streams] [--acl] "
      "[--progress]",
      RunCopyCommand},
+    {"filter", "filter [--regex] [--dirs] [--exclude] [--match-case] [--sep C] PATTERN [NAME...]",
+     RunFilterCommand},
+    {"task",
+     "task check FILE\n"
+     "task show FILE\n"
+     "task logname FILE LOGFOLDER",
+     RunTaskCommand},
+    {"placeholders",
+     "placeholders date|path|dest|log TEXT [--at YYYY-MM-DDTHH:MM:SS] [--counter N] [--volume V] [--dest D]",
+     RunPlaceholderCommand},
+    {"volume", "volume :LABEL:PATH | PATH", RunVolumeCommand},
 };
 
 void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the suite and shows the shared library at work through ovtool: a settings file is written,
-# read back and listed in a temporary folder, and the start-up helpers report what they find.
+# read back and listed in a temporary folder, the start-up helpers report what they find, and a backup
+# task file is checked and read, its log name found, names filtered and placeholders replaced.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,3 +31,18 @@ printf '\n$ %s\n' "$ovtool ini get $ini Config Missing"
 step "$ovtool" info
 printf '\n$ LANG=de_DE.UTF-8 %s info\n' "$ovtool"
 LANG=de_DE.UTF-8 LC_ALL= "$ovtool" info
+
+printf '\n# A backup task file of the main program (UTF-16LE, as Orvanta writes it):\n'
+mkdir -p "$work/Projekte"
+task="$work/Daily.buj"
+printf '[Global]\r\nDestination=%s/backup\r\nCompress=1\r\nDirCount=2\r\nLogName=%%dest%%/%%taskname%%-%%yam%%.log\r\n[Dir001]\r\nSource=%s\r\nFilterMode=2\r\nFilter=*.tmp|~*\r\nDirFilter=#^(cache|tmp)$\r\n' \
+  "$work" "$work/Projekte" | iconv -f UTF-8 -t UTF-16 >"$task"
+step "$ovtool" task check "$task"
+step "$ovtool" task show "$task"
+step "$ovtool" task logname "$task" "$work/logs"
+printf '\n$ %s\n' "printf 'a.txt\\nb.TMP\\n~c.doc\\nREADME\\n' | $ovtool filter --exclude '*.tmp|~*'"
+printf 'a.txt\nb.TMP\n~c.doc\nREADME\n' | "$ovtool" filter --exclude '*.tmp|~*'
+step "$ovtool" filter --regex '(a+)+$' "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!" aaa
+step "$ovtool" placeholders date 'Backup_%date%_%time%_%dow%_%d#7%' --at 2010-12-04T14:05:09 --counter 1
+step "$ovtool" placeholders path '%perspath%/%user%@%computername%'
+step "$ovtool" volume "$work"

@@ -18,7 +18,7 @@ export QT_LOGGING_RULES="qt.core.qobject.connect=false"
 
 # The fuzz targets need clang and libFuzzer; each runs on a copy of its seed corpus.
 fuzz=build/fuzz
-targets=(ini_reader_fuzz:ini archive_header_fuzz:archive)
+targets=(ini_reader_fuzz:ini task_filter_fuzz:task archive_header_fuzz:archive)
 CC=clang CXX=clang++ cmake -G Ninja -S . -B "$fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOV_FUZZ=ON -DOV_TESTS=OFF >/dev/null
 cmake --build "$fuzz" -j "$jobs" --target "${targets[@]%%:*}"
 work=$(mktemp -d)
@@ -27,8 +27,8 @@ for t in "${targets[@]}"; do
   target=${t%%:*} corpus=$work/${t#*:}
   mkdir -p "$corpus"
   cp fuzz/corpus/"${t#*:}"/* "$corpus"/
-  echo "fuzzing $target for ${OV_FUZZ_SECONDS:-45} s"
-  "$fuzz/fuzz/$target" -max_total_time="${OV_FUZZ_SECONDS:-45}" -timeout=10 -rss_limit_mb=4096 \
+  echo "fuzzing $target for ${OV_FUZZ_SECONDS:-40} s"
+  "$fuzz/fuzz/$target" -max_total_time="${OV_FUZZ_SECONDS:-40}" -timeout=10 -rss_limit_mb=4096 \
     -print_final_stats=0 "$corpus" 2>"$work/log" || { tail -n 60 "$work/log"; exit 1; }
   tail -n 1 "$work/log"
 done

@@ -14,6 +14,10 @@ enum class TKnownFolder
     Startup,      // programs started at logon: the XDG autostart folder
     ProgramFiles, // where programs are installed
     CommonProgramFiles,
+    Profile,       // the user's home folder
+    Favorites,     // no such folder on this host: the home folder's "Favorites"
+    Public,        // files shared with other users: the XDG public-share folder
+    CommonAppData, // data of every user of the machine: the first folder of $XDG_DATA_DIRS
 };
 
 // The folder without a trailing delimiter; empty when the host has none.

@@ -37,6 +37,20 @@ QString KnownFolderPath(TKnownFolder Folder)
         return QStringLiteral("/usr/bin");
     case TKnownFolder::CommonProgramFiles:
         return QStringLiteral("/usr/lib");
+    case TKnownFolder::Profile:
+        return HomeFolder();
+    case TKnownFolder::Favorites: {
+        const QString home = HomeFolder();
+        return home.isEmpty() ? QString() : home + QStringLiteral("/Favorites");
+    }
+    case TKnownFolder::Public:
+        return QStandardPaths::writableLocation(QStandardPaths::PublicShareLocation);
+    case TKnownFolder::CommonAppData: {
+        const QString dirs = EnvironmentVariable(QStringLiteral("XDG_DATA_DIRS"));
+        for (const QString& d : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+            if (QDir::isAbsolutePath(d)) return QDir::cleanPath(d);
+        return QStringLiteral("/usr/local/share");
+    }
     }
     return {};
 }

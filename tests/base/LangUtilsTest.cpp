@@ -1,4 +1,6 @@
 #include "base/LangUtils.h"
+#include "base/TaskFile.h"
+#include "base/TextFilter.h"
 
 #include "base/OvUtils.h"
 
@@ -143,6 +145,15 @@ TEST_F(Translation, InitTranslationSwitchesTheSharedTextsToTheLanguage)
     EXPECT_EQ(Ordinal(22), QStringLiteral("22. "));
     EXPECT_EQ(HelpNotAvailableText(), QStringLiteral("Hilfe ist auf diesem System nicht verfügbar!"));
     EXPECT_EQ(DefaultDriveTemplate(), QStringLiteral("Lw?"));
+    EXPECT_EQ(TaskCheckText(tcNotFound, QStringLiteral("x.buj")),
+              QStringLiteral("Auftragsdatei nicht gefunden: x.buj"));
+    TTextFilter filter(true, true);
+    try {
+        filter.SetFilter(QStringLiteral("[x"));
+        ADD_FAILURE() << "no error";
+    } catch (const EFilterError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Ungültige Maske!"));
+    }
 
     InitTranslation(QStringLiteral("Orvanta6/"), QStringLiteral("Orvanta.cfg"), {QStringLiteral("units")},
                     {QStringLiteral("-lang:en")});

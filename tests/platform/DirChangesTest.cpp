@@ -21,11 +21,6 @@
 
 using namespace Platform;
 
-void PrintTo(const QString& S, std::ostream* Os)
-{
-    *Os << '"' << S.toStdString() << '"';
-}
-
 namespace {
 
 QString Line(const TDirNotice& N)

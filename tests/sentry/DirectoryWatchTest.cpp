@@ -17,11 +17,6 @@
 
 #include <gtest/gtest.h>
 
-void PrintTo(const QString& S, std::ostream* Os)
-{
-    *Os << '"' << S.toStdString() << '"';
-}
-
 namespace {
 
 constexpr int WaitMs = 60000; // generous: the machine may be busy
