@@ -40,3 +40,4 @@ int RunFilterCommand(const QStringList& Args, TToolStreams& Io);
 int RunTaskCommand(const QStringList& Args, TToolStreams& Io);
 int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io);
 int RunVolumeCommand(const QStringList& Args, TToolStreams& Io);
+int RunBackupCommand(const QStringList& Args, TToolStreams& Io);

@@ -34,6 +34,10 @@ const TToolCommand Commands[] = {
      "placeholders date|path|dest|log TEXT [--at YYYY-MM-DDTHH:MM:SS] [--counter N] [--volume V] [--dest D]",
      RunPlaceholderCommand},
     {"volume", "volume :LABEL:PATH | PATH", RunVolumeCommand},
+    {"backup",
+     "backup --id N --source DIR --dest DIR [--drive-template T] [--compress 0|1|2] "
+     "[--no-compress-list EXTS] [--retain R] NAME...",
+     RunBackupCommand},
 };
 
 void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)
