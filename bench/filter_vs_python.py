@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The text-filter benchmark beside what a Python user would write: fnmatch and re over the same
-100,000 file names, and the runaway expression, which Python's re does not stop.
+million file names, and the runaway expression, which Python's re does not stop.
 
 Usage: bench/filter_vs_python.py BUILD_DIR   (a Release build with -DOV_BENCH=ON)
 """
@@ -13,10 +13,11 @@ import subprocess
 import sys
 import time
 
-EXTS = ["txt", "doc", "pdf", "jpg", "tmp", "TXT", "docx", "c"]
-NAMES = [f"{'~' if i % 17 == 0 else ''}report-{i:06d}-final.{EXTS[i % 8]}" for i in range(100000)]
-MASKS = ["*.txt", "*.doc", "*.pdf", "report-0*-final.c"]
-REGEX = r"\.(txt|doc|pdf)$|^report-0.*-final\.c$"
+EXTS = ["txt", "doc", "pdf", "jpg", "tmp", "TXT", "docx", "c", "cpp", "xlsx", "raw", "png"]
+NAMES = [f"{'~' if i % 17 == 0 else ''}report-{i:06d}-final.{EXTS[i % 12]}" for i in range(1000000)]
+MASKS = ["*.txt", "*.doc", "*.pdf", "*.jpg", "*.png", "*.xls?", "~*.tmp", "report-0*-final.c", "*.[ch]pp",
+         "img_????.raw"]
+REGEX = r"\.(txt|doc|pdf|jpg|png)$|\.xls.$|^~.*\.tmp$|^report-0.*-final\.c$|\.[ch]pp$|^img_....\.raw$"
 RUNAWAY_SECONDS = 10
 
 

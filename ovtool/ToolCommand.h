@@ -37,6 +37,7 @@ int RunDecryptCommand(const QStringList& Args, TToolStreams& Io);
 int RunWatchCommand(const QStringList& Args, TToolStreams& Io);
 int RunCopyCommand(const QStringList& Args, TToolStreams& Io);
 int RunFilterCommand(const QStringList& Args, TToolStreams& Io);
+int RunCheckTaskCommand(const QStringList& Args, TToolStreams& Io);
 int RunTaskCommand(const QStringList& Args, TToolStreams& Io);
-int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io);
+int RunExpandCommand(const QStringList& Args, TToolStreams& Io);
 int RunVolumeCommand(const QStringList& Args, TToolStreams& Io);
