@@ -21,7 +21,7 @@ struct TCase
     bool Passes;
 };
 
-// The spec's cases and the mask syntax, each as one row.
+// The documented cases and the mask syntax, each as one row.
 const TCase Cases[] = {
     // a list of masks, case ignored; the dot is an ordinary character
     {true, false, fmInclude, "*.txt|*.doc", "a.TXT", true},
