@@ -7,54 +7,61 @@
 
 #include <QFile>
 
+namespace {
+
+TFilterMode ParseMode(const QString& Text)
+{
+    if (Text == QLatin1String("include")) return fmInclude;
+    if (Text == QLatin1String("exclude")) return fmExclude;
+    if (Text == QLatin1String("off")) return fmOff;
+    throw EUsageError(SafeFormat(QStringLiteral("--mode is include, exclude or off, not \"%s\""), {Text}));
+}
+
+} // namespace
+
 int RunFilterCommand(const QStringList& Args, TToolStreams& Io)
 {
-    bool regular = false, fileFilter = true, ignoreCase = true;
+    bool regular = false, fileFilter = true;
     TFilterMode mode = fmInclude;
-    QChar sep = QLatin1Char('|');
     QStringList rest;
     for (qsizetype i = 0; i < Args.size(); ++i) {
         const QString& a = Args[i];
-        if (a == QLatin1String("--regex"))
-            regular = true;
-        else if (a == QLatin1String("--dirs"))
-            fileFilter = false;
-        else if (a == QLatin1String("--exclude"))
-            mode = fmExclude;
-        else if (a == QLatin1String("--match-case"))
-            ignoreCase = false;
-        else if (a == QLatin1String("--sep")) {
-            if (i + 1 >= Args.size() || Args[i + 1].size() != 1)
-                throw EUsageError(QStringLiteral("--sep takes one character"));
-            sep = Args[++i].at(0);
-        } else if (a.startsWith(QLatin1String("--")) && rest.isEmpty()) {
-            throw EUsageError(SafeFormat(QStringLiteral("unknown option \"%s\""), {a}));
-        } else {
+        if (!rest.isEmpty() || !a.startsWith(QLatin1String("--"))) {
             rest.append(a);
+        } else if (a == QLatin1String("--regex")) {
+            regular = true;
+        } else if (a == QLatin1String("--dir")) {
+            fileFilter = false;
+        } else if (a == QLatin1String("--mode")) {
+            if (i + 1 >= Args.size()) throw EUsageError(QStringLiteral("--mode takes a value"));
+            mode = ParseMode(Args[++i]);
+        } else {
+            throw EUsageError(SafeFormat(QStringLiteral("unknown option \"%s\""), {a}));
         }
     }
     if (rest.isEmpty()) throw EUsageError(QStringLiteral("a pattern is missing"));
 
-    TTextFilter filter(fileFilter, ignoreCase);
-    filter.SetSeparator(sep);
+    TTextFilter filter(fileFilter, true);
     filter.SetRegular(regular);
     filter.SetMode(mode);
     filter.SetFilter(rest.takeFirst()); // EFilterError: exit 1 with its message
 
+    auto report = [&](const QString& Name) {
+        Io.Out << (filter.MatchesFilter(Name) ? "pass" : "fail") << '\t' << Name << '\n';
+    };
     if (!rest.isEmpty()) {
         for (const QString& name : rest)
-            if (filter.MatchesFilter(name)) Io.Out << name << '\n';
+            report(name);
         return ExitOk;
     }
+    // No names on the command line: one a line from standard input.
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly)) throw Exception(QStringLiteral("cannot read standard input"));
     while (!in.atEnd()) {
         QByteArray line = in.readLine();
         if (line.endsWith('\n')) line.chop(1);
         if (line.endsWith('\r')) line.chop(1);
-        if (line.isEmpty()) continue; // no name
-        const QString name = QString::fromUtf8(line);
-        if (filter.MatchesFilter(name)) Io.Out << name << '\n';
+        if (!line.isEmpty()) report(QString::fromUtf8(line));
     }
     return ExitOk;
 }

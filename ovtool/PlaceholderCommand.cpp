@@ -1,4 +1,4 @@
-// ovtool placeholders and ovtool volume: the placeholder sets and the volume-label form.
+// ovtool expand and ovtool volume: the placeholder sets and the volume-label form.
 
 #include "ToolCommand.h"
 
@@ -6,11 +6,12 @@
 #include "base/PlaceHolders.h"
 #include "base/SafeFormat.h"
 
-int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io)
+int RunExpandCommand(const QStringList& Args, TToolStreams& Io)
 {
     TPlaceholderEnv env = TPlaceholderEnv::Current();
     int counter = 0;
     QString volume, dest;
+    QString set = QStringLiteral("dest");
     QStringList rest;
     for (qsizetype i = 0; i < Args.size(); ++i) {
         const QString& a = Args[i];
@@ -22,7 +23,7 @@ int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io)
             bool ok = false;
             counter = value().toInt(&ok);
             if (!ok) throw EUsageError(QStringLiteral("--counter takes a whole number"));
-        } else if (a == QLatin1String("--at")) {
+        } else if (a == QLatin1String("--now")) {
             const QString at = value();
             env.Now = QDateTime::fromString(at, Qt::ISODate);
             if (!env.Now.isValid())
@@ -32,13 +33,16 @@ int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io)
             volume = value();
         } else if (a == QLatin1String("--dest")) {
             dest = value();
+        } else if (a == QLatin1String("--set")) {
+            set = value();
+        } else if (a.startsWith(QLatin1String("--")) && a.size() > 2) {
+            throw EUsageError(SafeFormat(QStringLiteral("unknown option \"%s\""), {a}));
         } else {
             rest.append(a);
         }
     }
-    if (rest.size() != 2) throw EUsageError(QStringLiteral("a set and a text are needed"));
-    const QString& set = rest[0];
-    const QString& text = rest[1];
+    if (rest.size() != 1) throw EUsageError(QStringLiteral("one text is needed"));
+    const QString& text = rest[0];
     QString out;
     if (set == QLatin1String("date"))
         out = ReplaceDatePlaceholders(text, counter, env);
@@ -49,7 +53,7 @@ int RunPlaceholderCommand(const QStringList& Args, TToolStreams& Io)
     else if (set == QLatin1String("log"))
         out = ReplaceLogPlaceholders(text, dest, env);
     else
-        throw EUsageError(SafeFormat(QStringLiteral("unknown set \"%s\""), {set}));
+        throw EUsageError(SafeFormat(QStringLiteral("--set is date, path, dest or log, not \"%s\""), {set}));
     Io.Out << out << '\n';
     return ExitOk;
 }

@@ -1,4 +1,4 @@
-// ovtool task: backup task files of the main program as the suite reads them.
+// ovtool checktask and ovtool task: backup task files of the main program as the suite reads them.
 
 #include "ToolCommand.h"
 
@@ -58,6 +58,20 @@ void Show(const TBackupTask& T, TToolStreams& Io)
 
 } // namespace
 
+int RunCheckTaskCommand(const QStringList& Args, TToolStreams& Io)
+{
+    const bool listSources = Args.value(0) == QLatin1String("--sources");
+    if (Args.size() != (listSources ? 2 : 1)) throw EUsageError(QStringLiteral("one task file is needed"));
+    const QString& file = Args.last();
+    QList<TTaskSourceDir> sources;
+    const TTaskCheck result = CheckTaskFile(file, &sources);
+    Io.Out << int(result) << '\n' << (result == tcUsable ? QString() : TaskCheckText(result, file)) << '\n';
+    if (listSources)
+        for (const TTaskSourceDir& s : sources)
+            Io.Out << s.Index << '\t' << s.Dir << '\n';
+    return ExitOk;
+}
+
 int RunTaskCommand(const QStringList& Args, TToolStreams& Io)
 {
     const QString verb = Args.value(0);
@@ -66,17 +80,6 @@ int RunTaskCommand(const QStringList& Args, TToolStreams& Io)
             throw EUsageError(
                 SafeFormat(QStringLiteral("\"%s\" takes %d arguments"), {verb, int(Count - 1)}));
     };
-    if (verb == QLatin1String("check")) {
-        expect(2);
-        QList<TTaskSourceDir> sources;
-        const TTaskCheck result = CheckTaskFile(Args[1], &sources);
-        Io.Out << "result " << int(result) << '\n';
-        for (const TTaskSourceDir& s : sources)
-            Io.Out << TaskDirSection(s.Index) << ' ' << s.Dir << '\n';
-        if (result == tcUsable) return ExitOk;
-        Io.Err << TaskCheckText(result, Args[1]) << '\n';
-        return ExitFailure;
-    }
     if (verb == QLatin1String("show")) {
         expect(2);
         Show(ReadBackupTask(Args[1]), Io); // ETaskFileError: exit 1 with the system's message
@@ -92,6 +95,6 @@ int RunTaskCommand(const QStringList& Args, TToolStreams& Io)
         Io.Out << name << '\n';
         return ExitOk;
     }
-    throw EUsageError(verb.isEmpty() ? QStringLiteral("check, show or logname?")
+    throw EUsageError(verb.isEmpty() ? QStringLiteral("show or logname?")
                                      : SafeFormat(QStringLiteral("unknown verb \"%s\""), {verb}));
 }

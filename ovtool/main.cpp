@@ -23,16 +23,16 @@ const TToolCommand Commands[] = {
      "copy SRC DST [--verify] [--overwrite] [--no-attributes] [--no-time] [--alt-streams] [--acl] "
      "[--progress]",
      RunCopyCommand},
-    {"filter", "filter [--regex] [--dirs] [--exclude] [--match-case] [--sep C] PATTERN [NAME...]",
-     RunFilterCommand},
+    {"filter", "filter [--regex] [--mode include|exclude|off] [--dir] PATTERN [NAME...]", RunFilterCommand},
+    {"checktask", "checktask [--sources] FILE", RunCheckTaskCommand},
     {"task",
-     "task check FILE\n"
      "task show FILE\n"
      "task logname FILE LOGFOLDER",
      RunTaskCommand},
-    {"placeholders",
-     "placeholders date|path|dest|log TEXT [--at YYYY-MM-DDTHH:MM:SS] [--counter N] [--volume V] [--dest D]",
-     RunPlaceholderCommand},
+    {"expand",
+     "expand [--now YYYY-MM-DDTHH:MM:SS] [--counter N] [--volume V] [--dest D] [--set date|path|dest|log] "
+     "TEXT",
+     RunExpandCommand},
     {"volume", "volume :LABEL:PATH | PATH", RunVolumeCommand},
     {"backup",
      "backup --id N --source DIR --dest DIR [--drive-template T] [--compress 0|1|2] "

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the suite and shows the shared library at work through ovtool: a settings file is written,
 # read back and listed in a temporary folder, the start-up helpers report what they find, and a backup
-# task file is checked and read, its log name found, names filtered and placeholders replaced.
+# task file is checked and read, its log name found, names filtered and placeholders replaced; a file
+# is copied and verified, and encrypted and decrypted again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,12 +38,24 @@ mkdir -p "$work/Projekte"
 task="$work/Daily.buj"
 printf '[Global]\r\nDestination=%s/backup\r\nCompress=1\r\nDirCount=2\r\nLogName=%%dest%%/%%taskname%%-%%yam%%.log\r\n[Dir001]\r\nSource=%s\r\nFilterMode=2\r\nFilter=*.tmp|~*\r\nDirFilter=#^(cache|tmp)$\r\n' \
   "$work" "$work/Projekte" | iconv -f UTF-8 -t UTF-16 >"$task"
-step "$ovtool" task check "$task"
+step "$ovtool" checktask --sources "$task"
 step "$ovtool" task show "$task"
 step "$ovtool" task logname "$task" "$work/logs"
-printf '\n$ %s\n' "printf 'a.txt\\nb.TMP\\n~c.doc\\nREADME\\n' | $ovtool filter --exclude '*.tmp|~*'"
-printf 'a.txt\nb.TMP\n~c.doc\nREADME\n' | "$ovtool" filter --exclude '*.tmp|~*'
+printf '\n$ %s\n' "printf 'a.txt\\nb.TMP\\n~c.doc\\nREADME\\n' | $ovtool filter --mode exclude '*.tmp|~*'"
+printf 'a.txt\nb.TMP\n~c.doc\nREADME\n' | "$ovtool" filter --mode exclude '*.tmp|~*'
 step "$ovtool" filter --regex '(a+)+$' "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!" aaa
-step "$ovtool" placeholders date 'Backup_%date%_%time%_%dow%_%d#7%' --at 2010-12-04T14:05:09 --counter 1
-step "$ovtool" placeholders path '%perspath%/%user%@%computername%'
+step "$ovtool" expand --set date 'Backup_%date%_%time%_%dow%_%d#7%' --now 2010-12-04T14:05:09 --counter 1
+step "$ovtool" expand --set path '%perspath%/%user%@%computername%'
 step "$ovtool" volume "$work"
+step "$ovtool" expand --now 2026-12-31T23:59:00 --volume BACKUP '/media/%volume%/%yaw%/%date%'
+
+printf '\n# Copies through the copy engine:\n'
+head -c 3000000 /dev/urandom >"$work/photo.raw"
+mkdir -p "$work/backup"
+step "$ovtool" copy "$work/photo.raw" "$work/backup/photo.raw" --verify
+printf '\n$ %s\n' "$ovtool copy $work/photo.raw $work/backup/photo.raw"
+"$ovtool" copy "$work/photo.raw" "$work/backup/photo.raw" || echo "(exit code $?)"
+printf 'Pässwort-1\n' >"$work/password"
+step "$ovtool" encrypt --password-file "$work/password" "$work/photo.raw" "$work/photo.aes"
+step "$ovtool" decrypt --password-file "$work/password" "$work/photo.aes" "$work/photo.back"
+step cmp "$work/photo.raw" "$work/photo.back" && echo "the decrypted copy is identical"

@@ -1,5 +1,6 @@
 #include "MemIniFile.h"
 
+#include "BlockPool.h"
 #include "CodePages.h"
 #include "Errors.h"
 #include "SafeFormat.h"
@@ -81,6 +82,8 @@ bool SameName(QStringView A, QStringView B)
 class TNameIndex
 {
 public:
+    explicit TNameIndex(std::pmr::memory_resource* Memory) : FSlots(Memory) {}
+
     template <typename TNameOf> qsizetype Find(QStringView Name, std::uint32_t Hash, TNameOf NameOf) const
     {
         if (FSlots.empty()) return -1;
@@ -137,7 +140,7 @@ private:
         std::uint32_t Hash = 0;
         std::int32_t Index = -1;
     };
-    std::vector<TSlot> FSlots;
+    std::pmr::vector<TSlot> FSlots;
     qsizetype FCount = 0;
 
     bool Full(qsizetype Count) const { return Count * 2 > qsizetype(FSlots.size()); }
@@ -153,7 +156,7 @@ private:
 
     void Rehash(qsizetype Size)
     {
-        std::vector<TSlot> old;
+        std::pmr::vector<TSlot> old(FSlots.get_allocator());
         old.reserve(static_cast<size_t>(Size));
         Platform::PrepareForWrite(old.data(), old.capacity() * sizeof(TSlot));
         old.resize(static_cast<size_t>(Size));
@@ -164,12 +167,12 @@ private:
 };
 
 // Appends to a vector that may grow large: each new block is made ready for writing at once.
-template <typename T> void Append(std::vector<T>& Vector, T&& Item)
+template <typename TVector, typename T> void Append(TVector& Vector, T&& Item)
 {
     if (Vector.size() == Vector.capacity()) {
-        std::vector<T> grown;
+        TVector grown(Vector.get_allocator());
         grown.reserve(qMax<size_t>(16, Vector.capacity() * 2));
-        Platform::PrepareForWrite(grown.data(), grown.capacity() * sizeof(T));
+        Platform::PrepareForWrite(grown.data(), grown.capacity() * sizeof(Item));
         std::move(Vector.begin(), Vector.end(), std::back_inserter(grown));
         Vector.swap(grown);
     }
@@ -476,12 +479,14 @@ QString Slice(const QString& Text, QStringView Part)
 
 struct TIniSection
 {
+    explicit TIniSection(std::pmr::memory_resource* Memory) : Lines(Memory), Keys(Memory) {}
+
     QString Name;
-    std::vector<TIniLine> Lines;
+    std::pmr::vector<TIniLine> Lines;
 
     struct TKeyOf
     {
-        const std::vector<TIniLine>& Lines;
+        const std::pmr::vector<TIniLine>& Lines;
         QStringView operator()(qsizetype I) const { return Lines[size_t(I)].Key; }
     };
     TKeyOf KeyOf() const { return {Lines}; }
@@ -581,11 +586,12 @@ private:
 
 struct TMemIniFile::TData
 {
+    TBlockPool Memory; // first, so that it outlives what it holds
     QString FileName;
     TIniEncoding Encoding = TIniEncoding::Ansi;
     QStringList Preamble; // lines before the first section
     std::vector<TIniSection> Sections;
-    TNameIndex SectionIndex;
+    TNameIndex SectionIndex{&Memory};
     qsizetype LastSection = -1; // writes and reads mostly go to the same section in a row
     quint64 Changes = 0;
 
@@ -607,7 +613,7 @@ struct TMemIniFile::TData
     TIniSection& AddSection(const QString& Name)
     {
         SectionIndex.Insert(NameHash(Name), qsizetype(Sections.size()));
-        Sections.push_back({});
+        Sections.emplace_back(&Memory);
         Sections.back().Name = Name;
         Sections.back().KeysBuilt = true; // an empty index is complete
         LastSection = qsizetype(Sections.size()) - 1;

@@ -100,7 +100,7 @@ QString TaskCheckText(TTaskCheck Result, const QString& FileName);
 // "Invalid task configuration".
 QString DestModeName(int DestMode);
 
-// How a task's keys become a monitored directory's settings (Part 1.3, LoadTask).
+// How a task's keys become a monitored directory's settings (what LoadTask takes from a task).
 // 0 none, 1 gzip, 2 zip.
 int TaskCompression(const TBackupTask& Task);
 // The extensions not to compress: the task's list, the program-wide one for an empty value, none

@@ -1,5 +1,7 @@
 #include "AesContainer.h"
 
+#include "DeviceIo.h"
+
 #include "ManualResetEvent.h"
 #include "SysFileDevice.h"
 
@@ -21,18 +23,6 @@ constexpr int ResWrite = 261;
 constexpr int ResDiskFull = 263;
 constexpr int ResEncrypt = 266;
 constexpr int ResVerify = 268;
-
-qint64 ReadFull(QIODevice& Source, char* Buffer, qint64 Count)
-{
-    qint64 done = 0;
-    while (done < Count) {
-        const qint64 n = Source.read(Buffer + done, Count - done);
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
 
 bool IsDiskFull(const QIODevice& Dest)
 {

@@ -1,5 +1,6 @@
 #include "AesLib.h"
 
+#include "DeviceIo.h"
 #include "ManualResetEvent.h"
 
 #include "base/Errors.h"
@@ -24,25 +25,6 @@ class ECryptError : public Exception
 public:
     using Exception::Exception;
 };
-
-// Reads until Count bytes are in or the source ends; a short read of a pipe is not its end.
-// The number read, or -1 when the device failed (also after part of the bytes came in).
-qint64 ReadFull(QIODevice& Source, char* Buffer, qint64 Count)
-{
-    qint64 done = 0;
-    while (done < Count) {
-        const qint64 n = Source.read(Buffer + done, Count - done);
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
-
-bool WriteFull(QIODevice& Dest, const char* Buffer, qint64 Count)
-{
-    return Count == 0 || Dest.write(Buffer, Count) == Count;
-}
 
 // Data ^= Stream over Bytes, a multiple of 8, a word at a time.
 void XorWords(unsigned char* Data, const unsigned char* Stream, qint64 Bytes)

@@ -1,5 +1,7 @@
 #include "GZipFormat.h"
 
+#include "DeviceIo.h"
+
 #include "base/CodePages.h"
 
 #include <QtEndian>
@@ -12,18 +14,6 @@ constexpr quint8 GZipFlagHeaderCrc = 0x02;
 constexpr quint8 GZipFlagComment = 0x10;
 constexpr quint8 OsFat = 0;   // name in the Windows code page
 constexpr quint8 OsUtf8 = 11; // name in UTF-8
-
-template <typename T> void Put(QByteArray& Bytes, T Value)
-{
-    char le[sizeof(T)];
-    qToLittleEndian(Value, le);
-    Bytes.append(le, sizeof(T));
-}
-
-template <typename T> T Get(const char* P)
-{
-    return qFromLittleEndian<T>(P);
-}
 
 // Seconds since 1970 as the header holds them; 0 (no time) outside what 32 bits can hold.
 quint32 UnixTime(Platform::TFileTime Time)
@@ -53,17 +43,17 @@ QByteArray GZipHeader(const QString& Name, int KeyMode, Platform::TFileTime Last
     h.reserve(38 + name.size() + 1);
     h.append('\x1F').append('\x8B').append('\x08');
     h.append(char(GZipFlagExtra | (name.isEmpty() ? 0 : GZipFlagName) | (KeyMode ? GZipFlagEncrypted : 0)));
-    Put<quint32>(h, UnixTime(LastWriteTime));
+    PutLE<quint32>(h, UnixTime(LastWriteTime));
     h.append('\0').append(char(utf8 ? OsUtf8 : OsFat));
-    Put<quint16>(h, KeyMode ? 26 : 20);
+    PutLE<quint16>(h, KeyMode ? 26 : 20);
     h.append('\x01').append('\0');
-    Put<quint16>(h, 16);
-    Put<quint64>(h, 0);
-    Put<quint64>(h, 0);
+    PutLE<quint16>(h, 16);
+    PutLE<quint64>(h, 0);
+    PutLE<quint64>(h, 0);
     if (KeyMode) {
         h.append("XQ", 2);
-        Put<quint16>(h, 2);
-        Put<quint16>(h, quint16(KeyMode));
+        PutLE<quint16>(h, 2);
+        PutLE<quint16>(h, quint16(KeyMode));
     }
     if (!name.isEmpty()) h.append(name).append('\0');
     return h;
@@ -72,16 +62,16 @@ QByteArray GZipHeader(const QString& Name, int KeyMode, Platform::TFileTime Last
 QByteArray GZipSizes(qint64 StoredSize, qint64 UncompressedSize)
 {
     QByteArray s;
-    Put<quint64>(s, quint64(StoredSize));
-    Put<quint64>(s, quint64(UncompressedSize));
+    PutLE<quint64>(s, quint64(StoredSize));
+    PutLE<quint64>(s, quint64(UncompressedSize));
     return s;
 }
 
 QByteArray GZipTrailer(quint32 Crc, qint64 UncompressedSize)
 {
     QByteArray t;
-    Put<quint32>(t, Crc);
-    Put<quint32>(t, quint32(quint64(UncompressedSize) & 0xFFFFFFFFu));
+    PutLE<quint32>(t, Crc);
+    PutLE<quint32>(t, quint32(quint64(UncompressedSize) & 0xFFFFFFFFu));
     return t;
 }
 
@@ -101,21 +91,21 @@ TGZipParse ParseGZipHeader(QByteArrayView Bytes, qint64 FileSize, TGZipInfo& Inf
     int keyMode = 0;
     if (flags & GZipFlagExtra) {
         if (n < pos + 2) return TGZipParse::Unreadable;
-        const qsizetype extraLength = Get<quint16>(b + pos);
+        const qsizetype extraLength = GetLE<quint16>(b + pos);
         pos += 2;
         if (n < pos + extraLength) return TGZipParse::Unreadable;
         const qsizetype extraEnd = pos + extraLength;
         // Subfields: identifier (2), length (2), data; a rest too short for a subfield head is skipped.
         for (qsizetype p = pos; p + 4 <= extraEnd;) {
-            const quint16 length = Get<quint16>(b + p + 2);
+            const quint16 length = GetLE<quint16>(b + p + 2);
             const char* data = b + p + 4;
             if (p + 4 + length > extraEnd) break;
             if (b[p] == '\x01' && b[p + 1] == '\0' && length >= 16) {
                 Info.HasSizes = true;
-                Info.StoredSize = qint64(Get<quint64>(data));
-                Info.UncompressedSize = qint64(Get<quint64>(data + 8));
+                Info.StoredSize = qint64(GetLE<quint64>(data));
+                Info.UncompressedSize = qint64(GetLE<quint64>(data + 8));
             } else if (b[p] == 'X' && b[p + 1] == 'Q' && length >= 2) {
-                keyMode = Get<quint16>(data);
+                keyMode = GetLE<quint16>(data);
             }
             p += 4 + length;
         }

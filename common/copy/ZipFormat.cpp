@@ -1,5 +1,7 @@
 #include "ZipFormat.h"
 
+#include "DeviceIo.h"
+
 #include "base/CodePages.h"
 
 #include <QDateTime>
@@ -50,18 +52,6 @@ constexpr char16_t Cp437High[128] = {
     0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
-template <typename T> void Put(QByteArray& Bytes, T Value)
-{
-    char le[sizeof(T)];
-    qToLittleEndian(Value, le);
-    Bytes.append(le, sizeof(T));
-}
-
-template <typename T> T Get(const char* P)
-{
-    return qFromLittleEndian<T>(P);
-}
-
 quint32 Clip32(qint64 Size)
 {
     return quint64(Size) >= Marker32 ? Marker32 : quint32(Size);
@@ -95,12 +85,12 @@ quint32 StoredCrc(const TZipEntry& E)
 
 void PutAesField(QByteArray& Bytes, const TZipEntry& E)
 {
-    Put<quint16>(Bytes, AesFieldId);
-    Put<quint16>(Bytes, 7);
-    Put<quint16>(Bytes, quint16(E.AesVendorVersion()));
+    PutLE<quint16>(Bytes, AesFieldId);
+    PutLE<quint16>(Bytes, 7);
+    PutLE<quint16>(Bytes, quint16(E.AesVendorVersion()));
     Bytes.append("AE", 2);
     Bytes.append(char(E.KeyMode));
-    Put<quint16>(Bytes, E.Deflated ? ZipMethodDeflated : ZipMethodStored);
+    PutLE<quint16>(Bytes, E.Deflated ? ZipMethodDeflated : ZipMethodStored);
 }
 
 } // namespace
@@ -169,22 +159,22 @@ QByteArray ZipLocalHeader(const TZipEntry& E)
     const quint16 extra = quint16((E.Zip64() ? 20 : 0) + (E.Encrypted() ? 11 : 0));
     QByteArray h;
     h.reserve(30 + name.size() + extra);
-    Put<quint32>(h, LocalSignature);
-    Put<quint16>(h, VersionNeeded(E));
-    Put<quint16>(h, Flags(E, utf8));
-    Put<quint16>(h, Method(E));
-    Put<quint32>(h, E.DosTime);
-    Put<quint32>(h, StoredCrc(E));
-    Put<quint32>(h, E.Zip64() ? Marker32 : quint32(E.StoredSize));
-    Put<quint32>(h, E.Zip64() ? Marker32 : quint32(E.UncompressedSize));
-    Put<quint16>(h, quint16(name.size()));
-    Put<quint16>(h, extra);
+    PutLE<quint32>(h, LocalSignature);
+    PutLE<quint16>(h, VersionNeeded(E));
+    PutLE<quint16>(h, Flags(E, utf8));
+    PutLE<quint16>(h, Method(E));
+    PutLE<quint32>(h, E.DosTime);
+    PutLE<quint32>(h, StoredCrc(E));
+    PutLE<quint32>(h, E.Zip64() ? Marker32 : quint32(E.StoredSize));
+    PutLE<quint32>(h, E.Zip64() ? Marker32 : quint32(E.UncompressedSize));
+    PutLE<quint16>(h, quint16(name.size()));
+    PutLE<quint16>(h, extra);
     h.append(name);
     if (E.Zip64()) {
-        Put<quint16>(h, Zip64FieldId);
-        Put<quint16>(h, 16);
-        Put<quint64>(h, quint64(E.UncompressedSize));
-        Put<quint64>(h, quint64(E.StoredSize));
+        PutLE<quint16>(h, Zip64FieldId);
+        PutLE<quint16>(h, 16);
+        PutLE<quint64>(h, quint64(E.UncompressedSize));
+        PutLE<quint64>(h, quint64(E.StoredSize));
     }
     if (E.Encrypted()) PutAesField(h, E);
     return h;
@@ -198,32 +188,32 @@ QByteArray ZipCentralHeader(const TZipEntry& E)
     // is the marker itself, so it does not fit either.
     QByteArray zip64;
     if (E.Zip64()) {
-        if (Clip32(E.UncompressedSize) == Marker32) Put<quint64>(zip64, quint64(E.UncompressedSize));
-        if (Clip32(E.StoredSize) == Marker32) Put<quint64>(zip64, quint64(E.StoredSize));
+        if (Clip32(E.UncompressedSize) == Marker32) PutLE<quint64>(zip64, quint64(E.UncompressedSize));
+        if (Clip32(E.StoredSize) == Marker32) PutLE<quint64>(zip64, quint64(E.StoredSize));
     }
     const quint16 extra = quint16((E.Zip64() ? 4 + zip64.size() : 0) + (E.Encrypted() ? 11 : 0));
     QByteArray h;
     h.reserve(46 + name.size() + extra);
-    Put<quint32>(h, CentralSignature);
-    Put<quint16>(h, VersionNeeded(E)); // made by: the same number, upper byte 0
-    Put<quint16>(h, VersionNeeded(E));
-    Put<quint16>(h, Flags(E, utf8));
-    Put<quint16>(h, Method(E));
-    Put<quint32>(h, E.DosTime);
-    Put<quint32>(h, StoredCrc(E));
-    Put<quint32>(h, Clip32(E.StoredSize));
-    Put<quint32>(h, Clip32(E.UncompressedSize));
-    Put<quint16>(h, quint16(name.size()));
-    Put<quint16>(h, extra);
-    Put<quint16>(h, 0); // comment
-    Put<quint16>(h, 0); // disk
-    Put<quint16>(h, 0); // internal attributes
-    Put<quint32>(h, E.Attributes);
-    Put<quint32>(h, 0); // the local header's offset
+    PutLE<quint32>(h, CentralSignature);
+    PutLE<quint16>(h, VersionNeeded(E)); // made by: the same number, upper byte 0
+    PutLE<quint16>(h, VersionNeeded(E));
+    PutLE<quint16>(h, Flags(E, utf8));
+    PutLE<quint16>(h, Method(E));
+    PutLE<quint32>(h, E.DosTime);
+    PutLE<quint32>(h, StoredCrc(E));
+    PutLE<quint32>(h, Clip32(E.StoredSize));
+    PutLE<quint32>(h, Clip32(E.UncompressedSize));
+    PutLE<quint16>(h, quint16(name.size()));
+    PutLE<quint16>(h, extra);
+    PutLE<quint16>(h, 0); // comment
+    PutLE<quint16>(h, 0); // disk
+    PutLE<quint16>(h, 0); // internal attributes
+    PutLE<quint32>(h, E.Attributes);
+    PutLE<quint32>(h, 0); // the local header's offset
     h.append(name);
     if (E.Zip64()) {
-        Put<quint16>(h, Zip64FieldId);
-        Put<quint16>(h, quint16(zip64.size()));
+        PutLE<quint16>(h, Zip64FieldId);
+        PutLE<quint16>(h, quint16(zip64.size()));
         h.append(zip64);
     }
     if (E.Encrypted()) PutAesField(h, E);
@@ -236,29 +226,29 @@ QByteArray ZipEndRecords(qint64 DirectoryOffset, qint64 DirectorySize)
     const qint64 zip64Offset = DirectoryOffset + DirectorySize;
     const bool zip64 = zip64Offset >= 0x100000000LL;
     if (zip64) {
-        Put<quint32>(r, Zip64EndSignature);
-        Put<quint64>(r, 44);
-        Put<quint16>(r, 45);
-        Put<quint16>(r, 45);
-        Put<quint32>(r, 0);
-        Put<quint32>(r, 0);
-        Put<quint64>(r, 1);
-        Put<quint64>(r, 1);
-        Put<quint64>(r, quint64(DirectorySize));
-        Put<quint64>(r, quint64(DirectoryOffset));
-        Put<quint32>(r, Zip64LocatorSignature);
-        Put<quint32>(r, 0);
-        Put<quint64>(r, quint64(zip64Offset));
-        Put<quint32>(r, 1);
+        PutLE<quint32>(r, Zip64EndSignature);
+        PutLE<quint64>(r, 44);
+        PutLE<quint16>(r, 45);
+        PutLE<quint16>(r, 45);
+        PutLE<quint32>(r, 0);
+        PutLE<quint32>(r, 0);
+        PutLE<quint64>(r, 1);
+        PutLE<quint64>(r, 1);
+        PutLE<quint64>(r, quint64(DirectorySize));
+        PutLE<quint64>(r, quint64(DirectoryOffset));
+        PutLE<quint32>(r, Zip64LocatorSignature);
+        PutLE<quint32>(r, 0);
+        PutLE<quint64>(r, quint64(zip64Offset));
+        PutLE<quint32>(r, 1);
     }
-    Put<quint32>(r, EndSignature);
-    Put<quint16>(r, 0);
-    Put<quint16>(r, 0);
-    Put<quint16>(r, 1);
-    Put<quint16>(r, 1);
-    Put<quint32>(r, Clip32(DirectorySize));
-    Put<quint32>(r, zip64 ? Marker32 : quint32(DirectoryOffset));
-    Put<quint16>(r, 0);
+    PutLE<quint32>(r, EndSignature);
+    PutLE<quint16>(r, 0);
+    PutLE<quint16>(r, 0);
+    PutLE<quint16>(r, 1);
+    PutLE<quint16>(r, 1);
+    PutLE<quint32>(r, Clip32(DirectorySize));
+    PutLE<quint32>(r, zip64 ? Marker32 : quint32(DirectoryOffset));
+    PutLE<quint16>(r, 0);
     return r;
 }
 
@@ -266,33 +256,33 @@ TZipParse ParseZipLocalHeader(QByteArrayView Bytes, TZipLocalInfo& Info)
 {
     Info = {};
     const char* b = Bytes.data();
-    if (Bytes.size() >= 4 && Get<quint32>(b) != LocalSignature) return TZipParse::BadSignature;
+    if (Bytes.size() >= 4 && GetLE<quint32>(b) != LocalSignature) return TZipParse::BadSignature;
     if (Bytes.size() < 30) return TZipParse::Unreadable;
-    Info.Flags = Get<quint16>(b + 6);
-    Info.Method = Get<quint16>(b + 8);
-    Info.Crc = Get<quint32>(b + 14);
-    const quint32 stored = Get<quint32>(b + 18);
-    const quint32 uncompressed = Get<quint32>(b + 22);
+    Info.Flags = GetLE<quint16>(b + 6);
+    Info.Method = GetLE<quint16>(b + 8);
+    Info.Crc = GetLE<quint32>(b + 14);
+    const quint32 stored = GetLE<quint32>(b + 18);
+    const quint32 uncompressed = GetLE<quint32>(b + 22);
     Info.StoredSize = stored;
     Info.UncompressedSize = uncompressed;
-    const qsizetype nameLength = Get<quint16>(b + 26);
-    const qsizetype extraLength = Get<quint16>(b + 28);
+    const qsizetype nameLength = GetLE<quint16>(b + 26);
+    const qsizetype extraLength = GetLE<quint16>(b + 28);
     if (Bytes.size() < 30 + nameLength + extraLength) return TZipParse::Unreadable;
     Info.Name = ZipDecodeName(Bytes.sliced(30, nameLength), Info.Flags & FlagUtf8);
 
     const qsizetype extraEnd = 30 + nameLength + extraLength;
     for (qsizetype p = 30 + nameLength; p + 4 <= extraEnd;) {
-        const quint16 id = Get<quint16>(b + p);
-        const qsizetype length = Get<quint16>(b + p + 2);
+        const quint16 id = GetLE<quint16>(b + p);
+        const qsizetype length = GetLE<quint16>(b + p + 2);
         const char* data = b + p + 4;
         if (p + 4 + length > extraEnd) break;
         if (id == Zip64FieldId) {
             qsizetype at = 0;
             if (uncompressed == Marker32 && at + 8 <= length) {
-                Info.UncompressedSize = qint64(Get<quint64>(data + at));
+                Info.UncompressedSize = qint64(GetLE<quint64>(data + at));
                 at += 8;
             }
-            if (stored == Marker32 && at + 8 <= length) Info.StoredSize = qint64(Get<quint64>(data + at));
+            if (stored == Marker32 && at + 8 <= length) Info.StoredSize = qint64(GetLE<quint64>(data + at));
         } else if (id == AesFieldId && length >= 5) {
             Info.KeyStrength = uchar(data[4]);
         }

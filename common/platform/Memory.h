@@ -11,3 +11,16 @@ namespace Platform {
 void PrepareForWrite(void* Data, std::size_t Size);
 
 } // namespace Platform
+
+namespace Platform {
+
+// The size of a huge page; blocks of that size and alignment can be backed by one.
+inline constexpr std::size_t HugeBlockSize = 2 * 1024 * 1024;
+
+// A block of Size bytes (a multiple of HugeBlockSize) aligned to HugeBlockSize, straight from the
+// host and backed by huge pages where it can be: for allocators that carve many large blocks out of
+// few. Raises std::bad_alloc when the host has no memory.
+void* AllocateHugeBlock(std::size_t Size);
+void FreeHugeBlock(void* Data, std::size_t Size);
+
+} // namespace Platform

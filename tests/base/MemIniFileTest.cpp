@@ -201,6 +201,21 @@ TEST(MemIniFile, ManyKeysStayReachable)
     for (int i = 0; i < 5000; ++i)
         ASSERT_EQ(back.ReadInteger(QStringLiteral("s%1").arg(i % 3), QStringLiteral("KEY%1").arg(i), -1), i);
     EXPECT_EQ(back.ReadSection(QStringLiteral("S0")).size(), 1667);
+
+    // Deleting, erasing and growing again reuse the memory of large sections.
+    TMemIniFile edited = TMemIniFile::FromBytes(ini.ToBytes());
+    for (int i = 0; i < 5000; i += 6)
+        edited.DeleteKey(QStringLiteral("S0"), QStringLiteral("Key%1").arg(i));
+    edited.EraseSection(QStringLiteral("S1"));
+    for (int i = 0; i < 3000; ++i)
+        edited.WriteInteger(QStringLiteral("S1"), QStringLiteral("New%1").arg(i), -i);
+    EXPECT_EQ(edited.ReadSection(QStringLiteral("S0")).size(), 1667 - 834);
+    EXPECT_EQ(edited.ReadInteger(QStringLiteral("S0"), QStringLiteral("Key3"), -1), 3);
+    EXPECT_EQ(edited.ReadInteger(QStringLiteral("S0"), QStringLiteral("Key6"), -1), -1);
+    EXPECT_EQ(edited.ReadSections(),
+              (QStringList{QStringLiteral("S0"), QStringLiteral("S2"), QStringLiteral("S1")}));
+    EXPECT_EQ(edited.ReadInteger(QStringLiteral("S1"), QStringLiteral("New2999"), 0), -2999);
+    EXPECT_EQ(edited.ReadInteger(QStringLiteral("S2"), QStringLiteral("Key2"), -1), 2);
 }
 
 TEST(MemIniFile, ReadIntegerFollowsTheSuiteSyntax)

@@ -8,7 +8,6 @@
 #include "platform/SysErrors.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -147,10 +146,7 @@ TEST(TaskFile, HugeCountsCostNothing)
         WriteTask(dir, QStringLiteral("T.buj"),
                   QStringLiteral("[Global]\nDirCount=2147483647\n[Dir1999999999]\nSource=/x\n"
                                  "[Dir000]\nSubCount=2147483647\nSubDir000=a\nSubDir99999999=z\n"));
-    QElapsedTimer t;
-    t.start();
-    const TBackupTask task = ReadBackupTask(file);
-    EXPECT_LT(t.elapsed(), 2000);
+    const TBackupTask task = ReadBackupTask(file); // a loop over the counts would not end
     ASSERT_EQ(task.Sources.size(), 1);
     EXPECT_EQ(task.Sources[0].SubDirs, (QStringList{QStringLiteral("a"), QStringLiteral("z")}));
     EXPECT_EQ(task.SourceAt(1), nullptr);

@@ -286,21 +286,22 @@ TEST(OvTool, CopyVerifiesReportsProgressAndReplacesOnlyWhenAsked)
     }
 }
 
-TEST(OvTool, FilterPrintsTheNamesThatPass)
+TEST(OvTool, FilterSaysPassOrFailForEachName)
 {
     TRun r = RunTool(Words("filter *.txt|*.doc a.TXT b.pdf c.doc README"));
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-    EXPECT_EQ(r.Out, QStringLiteral("a.TXT\nc.doc\n"));
-    r = RunToolWithInput(Words("filter --exclude *.tmp"), "x.tmp\r\ny.c\n\nMakefile");
-    EXPECT_EQ(r.Out, QStringLiteral("y.c\nMakefile\n"));
-    r = RunTool(Words("filter --regex --dirs ^tmp|cache tmp1 mycache x"));
-    EXPECT_EQ(r.Out, QStringLiteral("tmp1\nmycache\n"));
-    r = RunTool(Words("filter --sep ; *.a;*.b x.b x.c"));
-    EXPECT_EQ(r.Out, QStringLiteral("x.b\n"));
+    EXPECT_EQ(r.Out, QStringLiteral("pass\ta.TXT\nfail\tb.pdf\npass\tc.doc\nfail\tREADME\n"));
+    r = RunToolWithInput(Words("filter --mode exclude *.tmp"), "x.tmp\r\ny.c\n\nMakefile");
+    EXPECT_EQ(r.Out, QStringLiteral("fail\tx.tmp\npass\ty.c\npass\tMakefile\n"));
+    r = RunTool(Words("filter --regex --dir ^tmp|cache tmp1 mycache x"));
+    EXPECT_EQ(r.Out, QStringLiteral("pass\ttmp1\npass\tmycache\nfail\tx\n"));
+    r = RunTool(Words("filter --mode off *.a x.b"));
+    EXPECT_EQ(r.Out, QStringLiteral("pass\tx.b\n"));
     // A runaway expression ends as no match.
-    r = RunTool({QStringLiteral("filter"), QStringLiteral("--regex"), QStringLiteral("(a+)+$"),
-                 QString(3000, QLatin1Char('a')) + QLatin1Char('!'), QStringLiteral("aa")});
-    EXPECT_EQ(r.Out, QStringLiteral("aa\n"));
+    const QString runaway = QString(3000, QLatin1Char('a')) + QLatin1Char('!');
+    r = RunTool({QStringLiteral("filter"), QStringLiteral("--regex"), QStringLiteral("(a+)+$"), runaway,
+                 QStringLiteral("aa")});
+    EXPECT_EQ(r.Out, QStringLiteral("fail\t%1\npass\taa\n").arg(runaway));
 
     r = RunTool(Words("filter [abc x"));
     EXPECT_EQ(r.ExitCode, 1);
@@ -308,11 +309,11 @@ TEST(OvTool, FilterPrintsTheNamesThatPass)
     r = RunTool(Words("filter --regex ( x"));
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_TRUE(r.Err.contains(QStringLiteral("Illegal regular expression!"))) << r.Err.toStdString();
-    EXPECT_EQ(RunTool(Words("filter")).ExitCode, 2);
-    EXPECT_EQ(RunTool(Words("filter --nonsense *")).ExitCode, 2);
+    for (const char* wrong : {"filter", "filter --nonsense *", "filter --mode sideways * x", "filter --mode"})
+        EXPECT_EQ(RunTool(Words(wrong)).ExitCode, 2) << wrong;
 }
 
-TEST(OvTool, TaskCheckShowAndLogName)
+TEST(OvTool, CheckTaskShowAndLogName)
 {
     TTestDir dir;
     QDir().mkpath(dir.Path(QStringLiteral("src")));
@@ -323,9 +324,10 @@ TEST(OvTool, TaskCheckShowAndLogName)
                            "LogName=%dest%/%taskname%.log\r\n[Dir001]\r\nSource=%1\r\nFilterMode=2\r\n"
                            "Filter=*.tmp\r\nDirFilter=#^cache\r\nSubCount=1\r\nSubDir000=\"docs\"\r\n")
                 .arg(dir.Path(QStringLiteral("src")))));
-    TRun r = RunTool({QStringLiteral("task"), QStringLiteral("check"), good});
+    TRun r = RunTool({QStringLiteral("checktask"), QStringLiteral("--sources"), good});
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-    EXPECT_EQ(r.Out, QStringLiteral("result 0\nDir001 %1\n").arg(dir.Path(QStringLiteral("src"))));
+    EXPECT_EQ(r.Out, QStringLiteral("0\n\n1\t%1\n").arg(dir.Path(QStringLiteral("src"))));
+    EXPECT_EQ(RunTool({QStringLiteral("checktask"), good}).Out, QStringLiteral("0\n\n"));
 
     r = RunTool({QStringLiteral("task"), QStringLiteral("show"), good});
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
@@ -338,20 +340,20 @@ TEST(OvTool, TaskCheckShowAndLogName)
     EXPECT_EQ(r.Out, QStringLiteral("/srv/b/Daily.log\n"));
 
     const QString bad = dir.Write(QStringLiteral("Ftp.buj"), "[Global]\nFtpBackup=1\nDirCount=1\n");
-    r = RunTool({QStringLiteral("task"), QStringLiteral("check"), bad});
-    EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Out, QStringLiteral("result 1\n"));
-    EXPECT_TRUE(r.Err.contains(QStringLiteral("has invalid settings!"))) << r.Err.toStdString();
-    r = RunTool({QStringLiteral("task"), QStringLiteral("check"), dir.Path(QStringLiteral("none.buj"))});
-    EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_TRUE(r.Err.startsWith(QStringLiteral("Task file not found: "))) << r.Err.toStdString();
+    r = RunTool({QStringLiteral("checktask"), bad});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.startsWith(QStringLiteral("1\n"))) << r.Out.toStdString();
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("has invalid settings!"))) << r.Out.toStdString();
+    r = RunTool({QStringLiteral("checktask"), dir.Path(QStringLiteral("none.buj"))});
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("\nTask file not found: "))) << r.Out.toStdString();
+    EXPECT_EQ(RunTool(Words("checktask")).ExitCode, 2);
     EXPECT_EQ(RunTool({QStringLiteral("task"), QStringLiteral("show"), dir.Path(QStringLiteral("none.buj"))})
                   .ExitCode,
               1);
     EXPECT_EQ(RunTool(Words("task frobnicate x")).ExitCode, 2);
 }
 
-TEST(OvTool, PlaceholdersAndVolumes)
+TEST(OvTool, ExpandAndVolumes)
 {
     TTestDir dir;
     const QString device = dir.Write(QStringLiteral("dev/sdb1"), "");
@@ -374,19 +376,19 @@ TEST(OvTool, PlaceholdersAndVolumes)
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_TRUE(r.Err.contains(QStringLiteral("\"OTHER\""))) << r.Err.toStdString();
 
-    r = RunTool({QStringLiteral("placeholders"), QStringLiteral("log"),
+    r = RunTool({QStringLiteral("expand"), QStringLiteral("--set"), QStringLiteral("log"),
                  QStringLiteral("%drive%/logs/%volume%-%yam%"), QStringLiteral("--dest"),
-                 QStringLiteral("/media/anna/USB/b"), QStringLiteral("--at"),
+                 QStringLiteral("/media/anna/USB/b"), QStringLiteral("--now"),
                  QStringLiteral("2019-07-04T06:07:08")},
                 env);
     EXPECT_EQ(r.Out, QStringLiteral("/media/anna/USB/logs/BACKUP-2019-07\n"));
-    r = RunTool({QStringLiteral("placeholders"), QStringLiteral("dest"),
-                 QStringLiteral("/b/%volume%/%date%_%time%/%v#3%"), QStringLiteral("--volume"),
-                 QStringLiteral("Data"), QStringLiteral("--counter"), QStringLiteral("4"),
-                 QStringLiteral("--at"), QStringLiteral("2010-12-04T14:05:09")});
+    r = RunTool({QStringLiteral("expand"), QStringLiteral("/b/%volume%/%date%_%time%/%v#3%"),
+                 QStringLiteral("--volume"), QStringLiteral("Data"), QStringLiteral("--counter"),
+                 QStringLiteral("4"), QStringLiteral("--now"), QStringLiteral("2010-12-04T14:05:09")});
     EXPECT_EQ(r.Out, QStringLiteral("/b/Data/2010-12-04_140509/1\n"));
-    EXPECT_EQ(RunTool(Words("placeholders date x --at yesterday")).ExitCode, 2);
-    EXPECT_EQ(RunTool(Words("placeholders nonsense x")).ExitCode, 2);
+    for (const char* wrong : {"expand --set date x --now yesterday", "expand --set nonsense x", "expand a b",
+                              "expand --at 2010-12-04T14:05:09 x"})
+        EXPECT_EQ(RunTool(Words(wrong)).ExitCode, 2) << wrong;
 }
 
 TEST(OvTool, BackupPrintsOneLinePerFileAndKeepsVersionsAcrossRuns)
