@@ -12,6 +12,7 @@
 #include "platform/SysErrors.h"
 
 #include <QBuffer>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QtEndian>
 
@@ -348,6 +349,11 @@ int TGZipThread::VerifyGZip()
     }
     const std::uint32_t sourceCrc = FCrc;
     const qint64 sourceSize = UTotal;
+    // The copy's figures (the ratio, Crc) stay those of the source.
+    const auto restore = qScopeGuard([&] {
+        FCrc = sourceCrc;
+        UTotal = sourceSize;
+    });
     FCrc = 0;
     UTotal = 0;
     const qint64 dataLength = fileSize - GZipTrailerSize - info.DataOffset;
@@ -480,6 +486,11 @@ int TGZipThread::VerifyZip()
     if (ParseZipLocalHeader(head, info) != TZipParse::Ok) return ceBadHeader;
     const std::uint32_t sourceCrc = FCrc;
     const qint64 sourceSize = UTotal;
+    // The copy's figures (the ratio, Crc) stay those of the source.
+    const auto restore = qScopeGuard([&] {
+        FCrc = sourceCrc;
+        UTotal = sourceSize;
+    });
     FCrc = 0;
     UTotal = 0;
     if (info.StoredSize < 0 || info.DataOffset + info.StoredSize > fileSize) return ceVerify;
