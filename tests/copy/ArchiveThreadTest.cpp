@@ -257,6 +257,49 @@ TEST(ArchiveThread, EncryptedGZipAndZipDecryptToTheSourceAndVerifyWithThePasswor
     }
 }
 
+TEST(ArchiveThread, StreamSourcesGoIntoGZipZipAndContainerToo)
+{
+    TTestDir dir;
+    const QByteArray data = SampleData(9 * Block + 11);
+    const QString src = dir.Write(QStringLiteral("src.txt"), data);
+    TEncryption crypt(Password, 1, Block);
+    struct TCase
+    {
+        TCopyOptions Options;
+        TEncryption* Crypt;
+    };
+    for (const TCase& c : {TCase{{coCompress, coVerify}, nullptr}, TCase{{coZipCompress, coVerify}, nullptr},
+                           TCase{{coZipCompress, coVerify}, &crypt}, TCase{{coVerify}, &crypt}}) {
+        SCOPED_TRACE(c.Options.Mask() * 2 + (c.Crypt != nullptr));
+        int err = 0;
+        TFileData source;
+        source.FileName = QStringLiteral("device name.txt");
+        source.FullPath = QStringLiteral("/device/object/device name.txt");
+        source.FileSize = data.size();
+        source.StreamData.FileStream = OpenFileInputStream(src, err);
+        source.StreamData.BufferSize = 1000; // short blocks, as a device hands them over
+        ASSERT_EQ(err, 0);
+        const QString dst = dir.Path(QStringLiteral("out%1%2").arg(c.Options.Mask()).arg(c.Crypt != nullptr));
+        TWinCopyThread t(source, dst, c.Crypt, c.Options, false);
+        WaitDone(t);
+        ASSERT_EQ(Code(t), 0) << Text(t);
+        const QByteArray file = ReadAll(dst);
+        if (c.Options.Contains(coCompress)) {
+            TGZipInfo info;
+            ASSERT_EQ(ParseGZipHeader(file, file.size(), info), TGZipParse::Ok);
+            EXPECT_EQ(info.Name, source.FileName);
+            EXPECT_EQ(Inflate(file.mid(info.DataOffset, info.StoredSize)), data);
+        } else if (c.Options.Contains(coZipCompress)) {
+            TZipLocalInfo info;
+            ASSERT_EQ(ParseZipLocalHeader(file, info), TZipParse::Ok);
+            EXPECT_EQ(info.Name, source.FileName);
+            EXPECT_EQ(info.Crc, Crc32(data));
+        } else {
+            EXPECT_EQ(Decrypt(file.mid(ContainerHeaderSize), 1), data);
+        }
+    }
+}
+
 TEST(ArchiveThread, EncryptionWaitsAtTheThreadsGateReportsThroughItAndIsHandedBackAtTheEnd)
 {
     TTestDir dir;
