@@ -235,6 +235,7 @@ int RunVerifyCommand(const QStringList& Args, TToolStreams& Io)
     if (!passwordFile.isEmpty())
         crypt = std::make_unique<TEncryption>(ReadPasswordFile(passwordFile), 0, BufSize);
     TVerifyThread thread(names[0], format, source, crypt.get(), true);
+    thread.SetVerifyDelay(0); // a file to check now: no waiting for a writer to let go of it
     if (progress) SetProgressPrinter(thread, Io);
     RunToEnd(thread);
     if (const int code = thread.ErrorCode()) {
