@@ -196,6 +196,7 @@ void TCopyThread::FinishThread(int Result)
     if (FCrypting) {
         FCrypting->SetEvent(nullptr);
         FCrypting->SetOnProgress({});
+        AesThreadCleanup();
     }
     FDone.store(true, std::memory_order_release);
 }
