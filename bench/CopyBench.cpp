@@ -1,6 +1,8 @@
 // Copies a file, or every file of a folder, with one copy thread per file as the programs do, and
-// prints the wall time. Usage: copy_bench SRC DST  (DST is a new file, or a new folder for a folder)
+// prints the wall time. Usage: copy_bench [--gzip | --zip | --zip-aes PASSWORD] SRC DST
+// (DST is a new file, or a new folder for a folder; the archives get ".gz" or ".zip" added).
 
+#include "copy/AesLib.h"
 #include "copy/ExtFileTools.h"
 
 #include "platform/FileSystem.h"
@@ -9,12 +11,17 @@
 #include <QElapsedTimer>
 #include <QTextStream>
 
+#include <memory>
+
 namespace {
+
+TCopyOptions Options{coAttributes, coTimeStamp, coCheckTime};
+QString Extension;
+TEncryption* Crypt = nullptr;
 
 int CopyOne(const QString& Source, const QString& Dest)
 {
-    TWinCopyThread thread(Source, Dest, nullptr, {coAttributes, coTimeStamp, coCheckTime}, true,
-                          TCopyThread::DefaultBufferSize);
+    TWinCopyThread thread(Source, Dest + Extension, Crypt, Options, true, TCopyThread::DefaultBufferSize);
     // No progress handler, so nothing calls back into this thread: it may simply wait.
     thread.Start();
     thread.wait();
@@ -28,9 +35,26 @@ int CopyOne(const QString& Source, const QString& Dest)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
+    QStringList args = QCoreApplication::arguments();
+    std::unique_ptr<TEncryption> crypt;
+    if (args.size() > 1 && args[1] == QLatin1String("--gzip")) {
+        Options += coCompress;
+        Extension = QStringLiteral(".gz");
+        args.removeAt(1);
+    } else if (args.size() > 1 && args[1] == QLatin1String("--zip")) {
+        Options += coZipCompress;
+        Options += coCompress;
+        Extension = QStringLiteral(".zip");
+        args.removeAt(1);
+    } else if (args.size() > 2 && args[1] == QLatin1String("--zip-aes")) {
+        Options += coZipCompress;
+        crypt = std::make_unique<TEncryption>(args[2].toUtf8(), 3, 262144);
+        Crypt = crypt.get();
+        Extension = QStringLiteral(".zip");
+        args.remove(1, 2);
+    }
     if (args.size() != 3) {
-        QTextStream(stderr) << "usage: copy_bench SRC DST\n";
+        QTextStream(stderr) << "usage: copy_bench [--gzip | --zip | --zip-aes PASSWORD] SRC DST\n";
         return 2;
     }
     QElapsedTimer timer;

@@ -24,19 +24,6 @@ struct TCryptArgs
     int KeyMode = 3;
 };
 
-// The password is the file's content up to its first line break.
-QByteArray ReadPasswordFile(const QString& Name)
-{
-    QFile f(Name);
-    if (!f.open(QIODevice::ReadOnly))
-        throw Exception(
-            SafeFormat(QStringLiteral("cannot read the password file \"%s\": %s"), {Name, f.errorString()}));
-    QByteArray pw = f.readAll();
-    const qsizetype end = pw.indexOf('\n');
-    if (end >= 0) pw.truncate(end > 0 && pw[end - 1] == '\r' ? end - 1 : end);
-    return pw;
-}
-
 TCryptArgs ParseArgs(const QStringList& Args)
 {
     TCryptArgs a;
@@ -108,6 +95,18 @@ QString StepText(int Result)
 }
 
 } // namespace
+
+QByteArray ReadPasswordFile(const QString& Name)
+{
+    QFile f(Name);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Exception(
+            SafeFormat(QStringLiteral("cannot read the password file \"%s\": %s"), {Name, f.errorString()}));
+    QByteArray pw = f.readAll();
+    const qsizetype end = pw.indexOf('\n');
+    if (end >= 0) pw.truncate(end > 0 && pw[end - 1] == '\r' ? end - 1 : end);
+    return pw;
+}
 
 int RunEncryptCommand(const QStringList& Args, TToolStreams&)
 {

@@ -36,6 +36,9 @@ int RunEncryptCommand(const QStringList& Args, TToolStreams& Io);
 int RunDecryptCommand(const QStringList& Args, TToolStreams& Io);
 int RunWatchCommand(const QStringList& Args, TToolStreams& Io);
 int RunCopyCommand(const QStringList& Args, TToolStreams& Io);
+int RunVerifyCommand(const QStringList& Args, TToolStreams& Io);
+// The password in a file: its content up to the first line break. Raises Exception.
+QByteArray ReadPasswordFile(const QString& Name);
 int RunFilterCommand(const QStringList& Args, TToolStreams& Io);
 int RunCheckTaskCommand(const QStringList& Args, TToolStreams& Io);
 int RunTaskCommand(const QStringList& Args, TToolStreams& Io);

@@ -20,9 +20,10 @@ const TToolCommand Commands[] = {
     {"decrypt", "decrypt --password-file F [--key-mode 1|2|3] SRC DST", RunDecryptCommand},
     {"watch", "watch [--no-subtree] [--seconds N] DIR", RunWatchCommand},
     {"copy",
-     "copy SRC DST [--verify] [--overwrite] [--no-attributes] [--no-time] [--alt-streams] [--acl] "
-     "[--progress]",
+     "copy SRC DST [--gzip | --zip [--store]] [--encrypt --password-file F [--key-mode 1|2|3]] [--verify] "
+     "[--overwrite] [--no-attributes] [--no-time] [--alt-streams] [--acl] [--progress]",
      RunCopyCommand},
+    {"verify", "verify FILE --gzip|--zip|--encrypted [--source SRC] [--password-file F]", RunVerifyCommand},
     {"filter", "filter [--regex] [--mode include|exclude|off] [--dir] PATTERN [NAME...]", RunFilterCommand},
     {"checktask", "checktask [--sources] FILE", RunCheckTaskCommand},
     {"task",

@@ -2,7 +2,8 @@
 # Builds the suite and shows the shared library at work through ovtool: a settings file is written,
 # read back and listed in a temporary folder, the start-up helpers report what they find, and a backup
 # task file is checked and read, its log name found, names filtered and placeholders replaced; a file
-# is copied and verified, and encrypted and decrypted again.
+# is copied and verified, encrypted and decrypted again, and written as gzip, zip and AES zip for
+# gzip, unzip and 7-Zip to check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -59,3 +60,13 @@ printf 'Pässwort-1\n' >"$work/password"
 step "$ovtool" encrypt --password-file "$work/password" "$work/photo.raw" "$work/photo.aes"
 step "$ovtool" decrypt --password-file "$work/password" "$work/photo.aes" "$work/photo.back"
 step cmp "$work/photo.raw" "$work/photo.back" && echo "the decrypted copy is identical"
+
+printf '\n# Compressed and encrypted copies, checked by the tools of other people:\n'
+seq 1 200000 >"$work/numbers.txt"
+step "$ovtool" copy "$work/numbers.txt" "$work/backup/numbers.txt.gz" --gzip --verify
+step gzip -t "$work/backup/numbers.txt.gz"
+step "$ovtool" copy "$work/numbers.txt" "$work/backup/numbers.txt.zip" --zip --verify
+step unzip -l "$work/backup/numbers.txt.zip"
+step "$ovtool" copy "$work/numbers.txt" "$work/backup/secret.zip" --zip --encrypt --password-file "$work/password"
+step 7zz t -p"$(head -n 1 "$work/password")" "$work/backup/secret.zip"
+step "$ovtool" verify "$work/backup/secret.zip" --zip --source "$work/numbers.txt" --password-file "$work/password"

@@ -316,3 +316,8 @@ TOpResult TCrypt::DecryptStreamEx(QIODevice& sSource, QIODevice* sDest, qint64 S
     }
     return ReadTrailer(sSource) ? orOk : orError;
 }
+
+void AesThreadCleanup()
+{
+    OPENSSL_thread_stop();
+}

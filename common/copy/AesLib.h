@@ -38,6 +38,10 @@ QByteArray Pbkdf2HmacSha1(const QByteArray& Password, const QByteArray& Salt, in
 
 struct TFCryptContext;
 
+// Frees what the crypto library keeps for the calling thread. A thread that used an encryption
+// object calls it before it ends, so that nothing of it outlives the thread's finish.
+void AesThreadCleanup();
+
 // One encryption or decryption at a time; WriteHeader or ReadHeader starts a new one, so an object
 // serves any number of streams one after another. Used by one thread at a time.
 class TCrypt

@@ -14,12 +14,15 @@ inline constexpr int etDecrypt = 0x6000;
 inline constexpr int etUnzip = 0x7000;
 
 // Step results of the copy engine.
-inline constexpr int ceUserBreak = 0x080;       // cancelled
-inline constexpr int ceCreateDest = 0x101;      // destination could not be created
-inline constexpr int ceOpenSource = 0x102;      // source could not be opened
-inline constexpr int ceRead = 0x104;            // reading the source failed
-inline constexpr int ceWrite = 0x105;           // writing the destination failed
-inline constexpr int ceClearAttributes = 0x106; // the attributes of an existing destination
+inline constexpr int ceHeaderUnreadable = 0x004; // an archive header could not be read
+inline constexpr int ceZipWrite = 0x005;         // a zip header or record could not be written
+inline constexpr int ceBadHeader = 0x008;        // not the archive format expected
+inline constexpr int ceUserBreak = 0x080;        // cancelled
+inline constexpr int ceCreateDest = 0x101;       // destination could not be created
+inline constexpr int ceOpenSource = 0x102;       // source could not be opened
+inline constexpr int ceRead = 0x104;             // reading the source failed
+inline constexpr int ceWrite = 0x105;            // writing the destination failed
+inline constexpr int ceClearAttributes = 0x106;  // the attributes of an existing destination
 inline constexpr int ceDiskFull = 0x107;
 inline constexpr int ceEncrypt = 0x10A;
 inline constexpr int ceVerify = 0x10C;

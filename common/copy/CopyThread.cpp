@@ -2,6 +2,8 @@
 
 #include "ExtFileTools.h"
 
+#include "AesLib.h"
+
 #include "base/Translate.h"
 
 #include "platform/FileStreams.h"
@@ -152,6 +154,14 @@ void TCopyThread::SetNoWriteCache(bool Value)
 
 void TCopyThread::run()
 {
+    // The encryption waits at this thread's pause gate and reports through it while the copy runs;
+    // FinishThread takes both back before the caller may free the object.
+    if (FCrypting) {
+        FCrypting->SetEvent(&FEvent);
+        FCrypting->SetOnProgress([this](TFileAction Action, qint64 Count, bool SpeedLimit) {
+            DoProgress(Action, SpeedLimit, Count);
+        });
+    }
     try {
         Execute();
     } catch (const std::exception& e) {
@@ -183,6 +193,11 @@ void TCopyThread::FinishThread(int Result)
     }
     if (FSysError != 0) FSysErrMsg = SysErrorText(FSysError);
     if (Result != 0) FError = Result | FErrFlag;
+    if (FCrypting) {
+        FCrypting->SetEvent(nullptr);
+        FCrypting->SetOnProgress({});
+        AesThreadCleanup();
+    }
     FDone.store(true, std::memory_order_release);
 }
 
@@ -323,7 +338,7 @@ int TCopyThread::BlockCopy(bool ToDest, bool ASpeedLimit, qint64 Length)
     // File to file without a check to come, the system moves the blocks itself; the CRC is only
     // needed by the verification. Any failure there hands over to the buffered path, which then
     // tells a read failure from a write failure.
-    bool inSystem = ToDest && sDest && sSource && !FVerify;
+    bool inSystem = ToDest && sDest && sSource && !FVerify && !FNeedCrc;
     while (left > 0 && result == 0) {
         WaitUnpaused();
         const qint64 n = qMin<qint64>(FBufSize, left);
@@ -388,23 +403,26 @@ int TCopyThread::FinishCopy(bool ACopyStorage, bool ACopyAltStreams, bool ACopyA
     return result;
 }
 
-int TCopyThread::VerifyCopy()
+int TCopyThread::OpenForVerify(const std::function<int()>& Open)
 {
     const int wait = static_cast<int>(qMin<std::uint32_t>(FMaxWait, 3600) * 1000 / 25);
-    TFile dest;
     int err = 0;
     for (int attempt = 0; attempt < 26; ++attempt) {
         if (attempt > 0) {
             if (UserBreak()) return ceUserBreak;
             QThread::msleep(static_cast<unsigned long>(wait));
         }
-        if ((err = dest.Open(DestNameXL, TOpenAccess::Read)) == 0) break;
+        if ((err = Open()) == 0) return 0;
     }
-    if (err) {
-        FSysErrMsg = SafeFormat(Tr("Cannot open file \"%s\". %s"), {DestNameXL, SysErrorMessage(err)}) +
-                     QStringLiteral(" (") + QString::number(25 * wait) + QStringLiteral("ms)");
-        return ceVerifyOpen;
-    }
+    FSysErrMsg = SafeFormat(Tr("Cannot open file \"%s\". %s"), {DestNameXL, SysErrorMessage(err)}) +
+                 QStringLiteral(" (") + QString::number(25 * wait) + QStringLiteral("ms)");
+    return ceVerifyOpen;
+}
+
+int TCopyThread::VerifyCopy()
+{
+    TFile dest;
+    if (const int r = OpenForVerify([&] { return dest.Open(DestNameXL, TOpenAccess::Read); })) return r;
     // The check reads what reached the disk, not what the system still holds in its cache.
     dest.DropCache();
     DoProgress(acVerify, false, -UTotal);

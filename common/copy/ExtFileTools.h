@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -164,7 +165,14 @@ protected:
     int BlockCopy(bool ToDest, bool ASpeedLimit, qint64 Length);
     int FinishCopy(bool ACopyStorage, bool ACopyAltStreams, bool ACopyAcl);
     int VerifyCopy();
+    // Opens the destination for a verification, with the retries a file that is still being closed
+    // elsewhere needs; 0 or ceVerifyOpen (message kept). Open: 0 or the system error code.
+    int OpenForVerify(const std::function<int()>& Open);
     void ReleaseStreams();
+    // One block of the source into FBuffer; 0 or ceRead. A plain file must deliver Count bytes.
+    int ReadBlock(qint64 Count, qint64& Got);
+    // FBuffer's first Count bytes to the destination; 0, ceDiskFull or ceWrite (message kept).
+    int WriteBlock(qint64 Count);
     // Keeps a failed call's system error code for the error text; false for 0 (success).
     bool RecordSysError(int Code);
     // Waits at the pause gate; a paused thread stays here until resumed.
@@ -209,6 +217,7 @@ protected:
     bool FCopyAcl = false;
     bool FOverwrite = false;
     bool FVerify = false;
+    bool FNeedCrc = false; // the block copy computes the CRC-32 even without a verification
 
     TZCompressionLevel FCompLevel = zcDefault;
     std::uint32_t FCrc = 0;
@@ -221,8 +230,6 @@ protected:
 
 private:
     void Init(int ABufSize);
-    int ReadBlock(qint64 Count, qint64& Got);
-    int WriteBlock(qint64 Count);
     int CopyAltStreamsTo();
 
     Priority FPriority = InheritPriority;
@@ -265,6 +272,15 @@ protected:
     virtual int VerifyEncrypted();
 
     QString FName;
+    // The verifications compare with the CRC-32 and size of the source read before (FCrc, UTotal);
+    // without one they check the file against its own stored CRC and sizes only.
+    bool FHaveSourceCrc = true;
+
+private:
+    int WriteGZip();
+    int Deflate(const TByteSink& Sink, bool ASpeedLimit, qint64& Written);
+    int DeflateAndEncrypt(class TDestDevice& Dest);
+    int InflateCheck(class TSysFileDevice& File, qint64 CompressedLength);
 };
 
 // Chooses the method from a set of options; the class callers create.
@@ -286,4 +302,29 @@ protected:
 
 private:
     void SetErrorType();
+};
+
+enum class TVerifyFormat
+{
+    vfGZip,
+    vfZip,
+    vfEncrypted,
+};
+
+// Checks a file a copy thread wrote, on its own: against the source file ASourceName when one is
+// given (its CRC-32 and size), else against what the file itself stores. Encrypted data needs
+// AEncryption with the password. Results as with the copy threads.
+class TVerifyThread : public TGZipThread
+{
+public:
+    TVerifyThread(const QString& AFileName, TVerifyFormat AFormat, const QString& ASourceName,
+                  TEncryption* AEncryption, bool ASuspend);
+    ~TVerifyThread() override { StopThread(); }
+
+protected:
+    void Execute() override;
+
+private:
+    TVerifyFormat FFormat;
+    bool FWithSource;
 };

@@ -342,6 +342,7 @@ TEST(AesLib, PauseGateHoldsBetweenBlocks)
         QThread* worker = QThread::create([&] {
             result = decrypting ? crypt.DecryptStreamEx(in, &out, stream.size(), true)
                                 : crypt.EncryptStreamEx(in, out, true);
+            AesThreadCleanup(); // the crypto library's state for this thread goes before the wait ends
         });
         worker->start();
         ASSERT_TRUE(paused.tryAcquire(1, 60000));

@@ -561,26 +561,4 @@ TEST(CopyThread, StreamSourceIsCopiedWithItsOwnDescriptionAndCommitted)
     EXPECT_EQ(s.ErrorCode(), 0x1104);
 }
 
-TEST(CopyThread, FormatsThisBuildLacksFailInTheirOwnContext)
-{
-    TTestDir dir;
-    const QString src = dir.Write(QStringLiteral("src.txt"), "data");
-    struct TCase
-    {
-        TCopyOptions Options;
-        int Code;
-    };
-    for (const TCase& c : {TCase{{coCompress}, 0x2122}, TCase{{coZipCompress, coCompress}, 0x4122},
-                           TCase{{coZipCompress}, 0x4122}}) {
-        TWinCopyThread t(src, dir.Path(QStringLiteral("out%1").arg(c.Options.Mask())), nullptr, c.Options,
-                         false, Block);
-        WaitDone(t);
-        EXPECT_EQ(t.ErrorCode(), c.Code);
-    }
-    TGZipThread g(src, dir.Path(QStringLiteral("g.gz")), nullptr, false, Block);
-    WaitDone(g);
-    EXPECT_EQ(g.ErrorCode(), 0x2122);
-    EXPECT_EQ(g.Filename(), QStringLiteral("src.txt"));
-}
-
 } // namespace

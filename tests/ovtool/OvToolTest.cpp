@@ -286,6 +286,60 @@ TEST(OvTool, CopyVerifiesReportsProgressAndReplacesOnlyWhenAsked)
     }
 }
 
+TEST(OvTool, CopyWritesArchivesAndVerifyChecksThemOnTheirOwn)
+{
+    TTestDir dir;
+    const QProcessEnvironment env = EnglishEnv(dir);
+    QByteArray data;
+    for (int i = 0; i < 20000; ++i)
+        data += QByteArray::number(i * 37) + ' ';
+    const QString src = dir.Write(QStringLiteral("src.txt"), data);
+    const QString pw = dir.Write(QStringLiteral("pw"), "Pässwort-1\n");
+    const QString wrong = dir.Write(QStringLiteral("wrong"), "Passwort-2\n");
+    struct TCase
+    {
+        const char* Copy;
+        const char* Verify;
+        bool Compressed;
+    };
+    for (const TCase& c :
+         {TCase{"--gzip", "--gzip", true}, TCase{"--zip", "--zip", true},
+          TCase{"--zip --store", "--zip", false}, TCase{"--gzip --encrypt --key-mode 1", "--gzip", true},
+          TCase{"--zip --encrypt --key-mode 2", "--zip", true}, TCase{"--encrypt", "--encrypted", false}}) {
+        SCOPED_TRACE(c.Copy);
+        const bool encrypted = QByteArray(c.Copy).contains("--encrypt");
+        const QString out = dir.Path(QString::fromLatin1(c.Copy).remove(QLatin1Char(' ')));
+        QStringList args{QStringLiteral("copy"), src, out, QStringLiteral("--verify")};
+        args += Words(c.Copy);
+        if (encrypted) args += {QStringLiteral("--password-file"), pw};
+        const TRun copied = RunTool(args, env);
+        ASSERT_EQ(copied.ExitCode, 0) << copied.Err.toStdString();
+        EXPECT_EQ(copied.Out == QStringLiteral("ratio 100.0%\n"), !c.Compressed) << copied.Out.toStdString();
+        QStringList verify{QStringLiteral("verify"), out, QString::fromLatin1(c.Verify),
+                           QStringLiteral("--source"), src};
+        if (encrypted) verify += {QStringLiteral("--password-file"), pw};
+        const TRun ok = RunTool(verify, env);
+        EXPECT_EQ(ok.ExitCode, 0) << ok.Err.toStdString();
+        EXPECT_EQ(ok.Out, QStringLiteral("ok\n"));
+        if (encrypted) {
+            verify.last() = wrong;
+            const TRun bad = RunTool(verify, env);
+            EXPECT_EQ(bad.ExitCode, 1);
+            EXPECT_TRUE(bad.Err.contains(QStringLiteral("\tError - Verification failed: \"%1\"").arg(out)))
+                << bad.Err.toStdString();
+        }
+    }
+    // A file of another format, and a usage error.
+    const TRun notGzip = RunTool({QStringLiteral("verify"), src, QStringLiteral("--gzip")}, env);
+    EXPECT_EQ(notGzip.ExitCode, 1);
+    EXPECT_EQ(notGzip.Err, QStringLiteral("0x2008\tIllegal file header: \"%1\" (-> gzip)\n").arg(src))
+        << notGzip.Err.toStdString();
+    const TRun usage =
+        RunTool({QStringLiteral("copy"), src, dir.Path(QStringLiteral("x")), QStringLiteral("--store")}, env);
+    EXPECT_EQ(usage.ExitCode, 2);
+    EXPECT_FALSE(QFile::exists(dir.Path(QStringLiteral("x"))));
+}
+
 TEST(OvTool, FilterSaysPassOrFailForEachName)
 {
     TRun r = RunTool(Words("filter *.txt|*.doc a.TXT b.pdf c.doc README"));
