@@ -10,6 +10,7 @@
 #include "platform/SysErrors.h"
 
 #include "fixtures/Faults.h"
+#include "fixtures/PeerTools.h"
 #include "fixtures/TestFiles.h"
 
 #include <QDir>
@@ -449,6 +450,45 @@ TEST_F(BackupRun, FreedWhileRunningStopsWithoutDeliveringMore)
                                         [&delivered](const QString&) { ++delivered; });
     thread.reset();
     EXPECT_EQ(delivered, 0);
+}
+
+// Compressed copies carry their suffix into the version names: doc.txt.gz becomes
+// doc.bak-1.txt.gz; under zip a listed type becomes a stored one-file archive. Read by the real
+// gzip and Python's zipfile.
+TEST_F(BackupRun, GzipAndZipCopiesWithTheirVersionNames)
+{
+    const QByteArray text = QByteArray("a line of text that compresses well\n").repeated(400);
+    Dir.Write(QStringLiteral("src/doc.txt"), text);
+    Dir.Write(QStringLiteral("src/photo.jpg"), QByteArray(5000, 'j'));
+    const QStringList names{QStringLiteral("doc.txt"), QStringLiteral("photo.jpg")};
+
+    ASSERT_EQ(Run(names, 1, 1).size(), 2);
+    Dir.Write(QStringLiteral("src/doc.txt"), text + "changed\n");
+    const QStringList gz = Run(names, 1, 1);
+    ASSERT_EQ(gz.size(), 2);
+    EXPECT_TRUE(gz[0].endsWith(LineTail(QStringLiteral("doc.txt"), 1))) << gz[0].toStdString();
+    const QString docGz = Dst(QStringLiteral("doc.txt")) + QStringLiteral(".gz");
+    const QString bakGz = VersionName(Dst(QStringLiteral("doc.txt")), 1, QStringLiteral(".gz"));
+    EXPECT_EQ(RunTool(QStringLiteral("gzip"), {QStringLiteral("-dc"), docGz}).Out, text + "changed\n");
+    EXPECT_EQ(RunTool(QStringLiteral("gzip"), {QStringLiteral("-dc"), bakGz}).Out, text);
+    EXPECT_FALSE(FileExists(Dst(QStringLiteral("doc.txt"))));
+    EXPECT_EQ(ReadAll(Bak(QStringLiteral("photo.jpg"), 1)), QByteArray(5000, 'j')) << "listed type: no .gz";
+    EXPECT_TRUE(TempFiles(QStringLiteral("doc.txt")).isEmpty());
+
+    const QStringList zip = Run(names, 2, 0);
+    ASSERT_EQ(zip.size(), 2);
+    EXPECT_FALSE(zip[0].contains(QStringLiteral("***")) || zip[1].contains(QStringLiteral("***")))
+        << zip.join(u'\n').toStdString();
+    const TToolResult methods = RunPython(QStringLiteral(R"(import sys, zipfile
+for name in sys.argv[1:]:
+    with zipfile.ZipFile(name) as z:
+        (info,) = z.infolist()
+        print(info.filename, info.compress_type, len(z.read(info)))
+)"),
+                                          {Dst(QStringLiteral("doc.txt")) + QStringLiteral(".zip"),
+                                           Dst(QStringLiteral("photo.jpg")) + QStringLiteral(".zip")});
+    EXPECT_EQ(methods.ExitCode, 0) << methods.Text().toStdString();
+    EXPECT_EQ(methods.Text(), QStringLiteral("doc.txt 8 %1\nphoto.jpg 0 5000\n").arg(text.size() + 8));
 }
 
 } // namespace
