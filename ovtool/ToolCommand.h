@@ -44,3 +44,4 @@ int RunCheckTaskCommand(const QStringList& Args, TToolStreams& Io);
 int RunTaskCommand(const QStringList& Args, TToolStreams& Io);
 int RunExpandCommand(const QStringList& Args, TToolStreams& Io);
 int RunVolumeCommand(const QStringList& Args, TToolStreams& Io);
+int RunBackupCommand(const QStringList& Args, TToolStreams& Io);

@@ -35,6 +35,10 @@ const TToolCommand Commands[] = {
      "TEXT",
      RunExpandCommand},
     {"volume", "volume :LABEL:PATH | PATH", RunVolumeCommand},
+    {"backup",
+     "backup --id N --source DIR --dest DIR [--drive-template T] [--compress 0|1|2] "
+     "[--no-compress-list EXTS] [--retain R] NAME...",
+     RunBackupCommand},
 };
 
 void PrintUsage(QTextStream& Err, const TToolCommand* Only = nullptr)

@@ -445,4 +445,58 @@ TEST(OvTool, ExpandAndVolumes)
         EXPECT_EQ(RunTool(Words(wrong)).ExitCode, 2) << wrong;
 }
 
+TEST(OvTool, BackupPrintsOneLinePerFileAndKeepsVersionsAcrossRuns)
+{
+    TTestDir dir;
+    const QProcessEnvironment env = EnglishEnv(dir);
+    const QString src = QFileInfo(dir.Write(QStringLiteral("src/a.txt"), "a1")).path();
+    dir.Write(QStringLiteral("src/sub/photo.jpg"), "p1");
+    const QString dst = dir.Path(QStringLiteral("dst"));
+    const QStringList args{QStringLiteral("backup"),
+                           QStringLiteral("--id"),
+                           QStringLiteral("4"),
+                           QStringLiteral("--source"),
+                           src,
+                           QStringLiteral("--dest"),
+                           dst,
+                           QStringLiteral("--retain"),
+                           QStringLiteral("1"),
+                           QStringLiteral("sub/photo.jpg"),
+                           QStringLiteral("a.txt")};
+    const TRun first = RunTool(args, env);
+    EXPECT_EQ(first.ExitCode, 0) << first.Err.toStdString();
+    const QStringList lines = first.Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << first.Out.toStdString();
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" - 04: %1/a.txt => %2/").arg(src, dst)))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral(" - 04: %1/sub/photo.jpg => %2/").arg(src, dst)));
+
+    dir.Write(QStringLiteral("src/a.txt"), "a2");
+    const TRun second = RunTool(args + QStringList{QStringLiteral("gone.txt")}, env);
+    EXPECT_EQ(second.ExitCode, 1);
+    EXPECT_TRUE(second.Out.contains(QStringLiteral("%1/a.txt => %2/ (+1)\n").arg(src, dst)))
+        << second.Out.toStdString();
+    EXPECT_TRUE(second.Out.contains(
+        QStringLiteral("%1/gone.txt => %2/\n  *** Error - File not found (-> Copy)\n").arg(src, dst)));
+    EXPECT_EQ(second.Err, QStringLiteral("1 of 3 files failed\n"));
+    EXPECT_EQ(ReadAll(dst + src + QStringLiteral("/a.txt")), "a2");
+    EXPECT_EQ(ReadAll(dst + src + QStringLiteral("/a.bak-1.txt")), "a1");
+    EXPECT_EQ(ReadAll(dst + src + QStringLiteral("/sub/photo.bak-1.jpg")), "p1");
+
+    for (const char* bad :
+         {"backup --source S --dest D a", "backup --id 1 --dest D a", "backup --id 1 --source S --dest D",
+          "backup --id 1 --source S --dest D --retain 10 a",
+          "backup --id 1 --source S --dest D --compress 3 a", "backup --id 1 --source S --dest D --fast a"}) {
+        const TRun r = RunTool(Words(bad), env);
+        EXPECT_EQ(r.ExitCode, 2) << bad;
+        EXPECT_TRUE(r.Err.contains(QStringLiteral("ovtool backup --id N"))) << bad;
+    }
+    const TRun noSource = RunTool({QStringLiteral("backup"), QStringLiteral("--id"), QStringLiteral("1"),
+                                   QStringLiteral("--source"), dir.Path(QStringLiteral("missing")),
+                                   QStringLiteral("--dest"), dst, QStringLiteral("a")},
+                                  env);
+    EXPECT_EQ(noSource.ExitCode, 1);
+    EXPECT_TRUE(noSource.Err.contains(QStringLiteral("does not exist")));
+}
+
 } // namespace
