@@ -516,7 +516,8 @@ private:
         QSet<int> seen{FRootWd};
         std::vector<std::pair<int, QString>> todo{{FRootWd, FRoot}};
         while (!todo.empty()) {
-            const auto [wd, path] = todo.back();
+            const int wd = todo.back().first;
+            const QString path = todo.back().second;
             todo.pop_back();
             ForEachEntry(path, [&](const QString& name, bool isDir) {
                 if (!isDir) return;
