@@ -2,6 +2,8 @@
 
 #include "ExtFileTools.h"
 
+#include "Deflate.h"
+
 #include "AesLib.h"
 
 #include "base/Translate.h"
@@ -19,18 +21,6 @@
 using namespace Platform;
 
 namespace {
-
-// zlib counts in unsigned int; larger blocks are fed in parts.
-std::uint32_t UpdateCrc(std::uint32_t Crc, const char* Data, qint64 Count)
-{
-    while (Count > 0) {
-        const auto part = static_cast<uInt>(qMin<qint64>(Count, 1 << 30));
-        Crc = static_cast<std::uint32_t>(::crc32(Crc, reinterpret_cast<const Bytef*>(Data), part));
-        Data += part;
-        Count -= part;
-    }
-    return Crc;
-}
 
 // A copy thread runs no event loop of its own: its reports are calls into the creating thread.
 // This dispatcher spares it the one Qt would set up for every thread, which costs more than the

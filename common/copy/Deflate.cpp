@@ -27,6 +27,18 @@ int ZLevel(TZCompressionLevel Level)
 
 } // namespace
 
+std::uint32_t UpdateCrc(std::uint32_t Crc, const char* Data, qint64 Count)
+{
+    // zlib counts in unsigned int; larger blocks are fed in parts.
+    while (Count > 0) {
+        const auto part = static_cast<uInt>(std::min<qint64>(Count, 1 << 30));
+        Crc = static_cast<std::uint32_t>(::crc32(Crc, reinterpret_cast<const Bytef*>(Data), part));
+        Data += part;
+        Count -= part;
+    }
+    return Crc;
+}
+
 struct TRawDeflater::TData
 {
     z_stream Z{};

@@ -1,12 +1,16 @@
 #pragma once
 // Raw deflate streams (no zlib header, no Adler-32), the data part of the suite's gzip and zip
-// files: compressed output is handed to a sink as it comes, compressed input pulled from a source,
-// so a copy holds one buffer whatever the file size.
+// files, and their checksum: compressed output is handed to a sink as it comes, compressed input pulled from
+// a source, so a copy holds one buffer whatever the file size.
 
 #include <QByteArrayView>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+
+// The CRC-32 of gzip and zip (start with 0) continued over Count bytes.
+std::uint32_t UpdateCrc(std::uint32_t Crc, const char* Data, qint64 Count);
 
 // Takes Count bytes; 0, or the system error code of the failed write.
 using TByteSink = std::function<int(const char* Data, qint64 Count)>;

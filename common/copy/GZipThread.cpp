@@ -3,6 +3,8 @@
 
 #include "ExtFileTools.h"
 
+#include "Deflate.h"
+
 #include "AesContainer.h"
 #include "AesLib.h"
 #include "GZipFormat.h"
@@ -83,17 +85,6 @@ namespace {
 constexpr qint64 MemoryTempLimit = 52428800;
 // The longest gzip header read for a verification (the name is a file name).
 constexpr qint64 GZipMaxHeader = 256 * 1024;
-
-std::uint32_t UpdateCrc(std::uint32_t Crc, const char* Data, qint64 Count)
-{
-    while (Count > 0) {
-        const auto part = static_cast<uInt>(qMin<qint64>(Count, 1 << 30));
-        Crc = static_cast<std::uint32_t>(::crc32(Crc, reinterpret_cast<const Bytef*>(Data), part));
-        Data += part;
-        Count -= part;
-    }
-    return Crc;
-}
 
 // The source of a copy as a device, for the encrypted container.
 class TSourceDevice : public QIODevice

@@ -511,7 +511,9 @@ TEST(ArchiveThread, VerifyingOnItsOwnCatchesDamagedHeadersWrongPasswordsAndAnoth
         };
         EXPECT_EQ(verify(dst, QString(), e), 0);
         EXPECT_EQ(verify(dst, src, e), 0);
-        if (!f.Encrypted) EXPECT_EQ(verify(dst, other, e), f.Context | ceVerify);
+        if (!f.Encrypted) {
+            EXPECT_EQ(verify(dst, other, e), f.Context | ceVerify);
+        }
         if (f.Encrypted) {
             TEncryption wrong("Passwort-2", 1, Block);
             EXPECT_EQ(verify(dst, QString(), &wrong), f.Context | ceVerify);

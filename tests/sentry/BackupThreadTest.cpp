@@ -367,7 +367,9 @@ TEST_F(BackupRun, FailedDeletesAndMovesShowTheSystemText)
         QDir(Dir.Path(QStringLiteral("dst"))).removeRecursively();
         Dir.Write(QStringLiteral("src/doc.txt"), "new");
         Put(dest, "old");
-        if (c.RefuseClearReadOnly) ASSERT_EQ(SetFileAttributes(dest, faReadOnly), 0);
+        if (c.RefuseClearReadOnly) {
+            ASSERT_EQ(SetFileAttributes(dest, faReadOnly), 0);
+        }
         TRefusePaths refuse;
         if (c.RefuseMove) refuse.Add(TFileOp::Rename, dest, ErrAccessDenied);
         if (c.RefuseDelete) refuse.Add(TFileOp::Delete, dest, ErrAccessDenied);
@@ -387,7 +389,9 @@ TEST_F(BackupRun, FailedDeletesAndMovesShowTheSystemText)
         EXPECT_EQ(ReadAll(bak1), c.Bak1);
         const QStringList temps = TempFiles(name);
         ASSERT_EQ(temps.size(), c.Error ? 1 : 0);
-        if (c.Error) EXPECT_EQ(ReadAll(QFileInfo(dest).path() + QLatin1Char('/') + temps[0]), "new");
+        if (c.Error) {
+            EXPECT_EQ(ReadAll(QFileInfo(dest).path() + QLatin1Char('/') + temps[0]), "new");
+        }
     }
 }
 
