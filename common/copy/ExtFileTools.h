@@ -301,6 +301,8 @@ protected:
     bool FZipCompress = false;
 
 private:
+    // The options that file and stream sources share, then the error context they decide.
+    void SetOptions(TCopyOptions AOptions);
     void SetErrorType();
 };
 

@@ -7,6 +7,7 @@
 
 #include "AesContainer.h"
 #include "AesLib.h"
+#include "DeviceIo.h"
 #include "GZipFormat.h"
 #include "SysFileDevice.h"
 #include "ZipFormat.h"
@@ -86,6 +87,16 @@ constexpr qint64 MemoryTempLimit = 52428800;
 // The longest gzip header read for a verification (the name is a file name).
 constexpr qint64 GZipMaxHeader = 256 * 1024;
 
+// The first bytes of a written file, at most Max, for its header; false (with the device's text
+// in Error) when they cannot be read.
+bool ReadHead(TSysFileDevice& File, qint64 Max, QByteArray& Head, QString& Error)
+{
+    Head.resize(qMin(File.size(), Max));
+    if (ReadFull(File, Head.data(), Head.size()) == Head.size()) return true;
+    Error = File.errorString();
+    return false;
+}
+
 // The source of a copy as a device, for the encrypted container.
 class TSourceDevice : public QIODevice
 {
@@ -116,18 +127,6 @@ private:
     TReader FReader;
     int FCode = 0;
 };
-
-qint64 ReadFull(QIODevice& Device, char* Data, qint64 Count)
-{
-    qint64 done = 0;
-    while (done < Count) {
-        const qint64 n = Device.read(Data + done, Count - done);
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
 
 int WriteResult(int SysError)
 {
@@ -324,11 +323,8 @@ int TGZipThread::VerifyGZip()
     TSysFileDevice file;
     if (const int r = OpenForVerify([&] { return file.OpenRead(DestNameXL); })) return r;
     const qint64 fileSize = file.size();
-    QByteArray head(qMin(fileSize, GZipMaxHeader), Qt::Uninitialized);
-    if (ReadFull(file, head.data(), head.size()) != head.size()) {
-        FSysErrMsg = file.errorString();
-        return ceHeaderUnreadable;
-    }
+    QByteArray head;
+    if (!ReadHead(file, GZipMaxHeader, head, FSysErrMsg)) return ceHeaderUnreadable;
     TGZipInfo info;
     switch (ParseGZipHeader(head, fileSize, info)) {
     case TGZipParse::Ok:
@@ -468,11 +464,8 @@ int TGZipThread::VerifyZip()
     TSysFileDevice file;
     if (const int r = OpenForVerify([&] { return file.OpenRead(DestNameXL); })) return r;
     const qint64 fileSize = file.size();
-    QByteArray head(qMin(fileSize, ZipMaxLocalHeader), Qt::Uninitialized);
-    if (ReadFull(file, head.data(), head.size()) != head.size()) {
-        FSysErrMsg = file.errorString();
-        return ceBadHeader;
-    }
+    QByteArray head;
+    if (!ReadHead(file, ZipMaxLocalHeader, head, FSysErrMsg)) return ceBadHeader;
     TZipLocalInfo info;
     if (ParseZipLocalHeader(head, info) != TZipParse::Ok) return ceBadHeader;
     const std::uint32_t sourceCrc = FCrc;

@@ -4,26 +4,25 @@ TWinCopyThread::TWinCopyThread(const QString& ASourceName, const QString& ADestN
                                TCopyOptions AOptions, bool ASuspend, int ABufSize, Priority APriority)
     : TGZipThread(TNoStart{}, ASourceName, ADestName, AEncryption, ABufSize, APriority)
 {
-    FCompress = AOptions.Contains(coCompress);
-    FZipCompress = AOptions.Contains(coZipCompress);
-    FOverwrite = AOptions.Contains(coOverwrite);
+    SetOptions(AOptions);
     FCopyStorage = AOptions.Contains(coStorage);
     FCopyAltStreams = AOptions.Contains(coAltStreams);
     FCopyAttr = AOptions.Contains(coAttributes);
     FResetArchive = AOptions.Contains(coResetArchive);
-    FCopyTimeStamp = AOptions.Contains(coTimeStamp);
-    FCopyCrTm = AOptions.Contains(coCreationTime);
     FCopyAcl = AOptions.Contains(coPermissions);
     FVerify = AOptions.Contains(coVerify);
-    FCheckTime = AOptions.Contains(coCheckTime);
-    SetNoWriteCache(AOptions.Contains(coNoCache));
-    SetErrorType();
     if (!ASuspend) Start();
 }
 
 TWinCopyThread::TWinCopyThread(const TFileData& ASource, const QString& ADestName, TEncryption* AEncryption,
                                TCopyOptions AOptions, bool ASuspend, Priority APriority)
     : TGZipThread(TNoStart{}, ASource, ADestName, AEncryption, APriority)
+{
+    SetOptions(AOptions);
+    if (!ASuspend) Start();
+}
+
+void TWinCopyThread::SetOptions(TCopyOptions AOptions)
 {
     FCompress = AOptions.Contains(coCompress);
     FZipCompress = AOptions.Contains(coZipCompress);
@@ -33,7 +32,6 @@ TWinCopyThread::TWinCopyThread(const TFileData& ASource, const QString& ADestNam
     FCheckTime = AOptions.Contains(coCheckTime);
     SetNoWriteCache(AOptions.Contains(coNoCache));
     SetErrorType();
-    if (!ASuspend) Start();
 }
 
 void TWinCopyThread::SetErrorType()
